@@ -1,0 +1,60 @@
+#include "app/app_options.h"
+
+AppOptions ParseAppOptions(const QStringList &args)
+{
+    AppOptions o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--port")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--port needs a device name");
+                return o;
+            }
+            o.port = args[++i];
+        } else if (a.startsWith(QLatin1String("--port="))) {
+            o.port = a.mid(7);
+        } else if (a == QLatin1String("--simulate")) {
+            o.simulate = true;
+        } else if (a == QLatin1String("--sim-no-pacing")) {
+            o.simPacing = false;
+        } else if (a == QLatin1String("--sim-time-scale")) {
+            bool ok = false;
+            if (i + 1 < args.size())
+                o.simTimeScale = args[++i].toDouble(&ok);
+            if (!ok || o.simTimeScale < 0) {
+                o.error = QStringLiteral("--sim-time-scale needs a number of 0 or more");
+                return o;
+            }
+        } else if (a.startsWith(QLatin1String("-platform")) || a.startsWith(QLatin1String("-style"))) {
+            ++i; // Qt's own options, already taken by QApplication
+        } else {
+            o.error = QStringLiteral("unknown option: %1").arg(a);
+            return o;
+        }
+    }
+    if (o.simulate && !o.port.isEmpty())
+        o.error = QStringLiteral("--simulate and --port exclude each other");
+    return o;
+}
+
+QString AppUsageText(const QString &program)
+{
+    return QStringLiteral(
+               "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
+               "\n"
+               "Front end of the 8-channel logic analyzer / 8-bit oscilloscope on a serial line.\n"
+               "\n"
+               "  --port DEVICE        serial device of the instrument (default: /dev/ttyS0 on Linux,\n"
+               "                       COM1 on Windows), e.g. /dev/ttyUSB0 or COM4\n"
+               "  --simulate           talk to the built-in simulated instrument over a\n"
+               "                       pseudo-terminal instead of a real port\n"
+               "  --sim-no-pacing      the simulator sends as fast as it can instead of at 115200 baud\n"
+               "  --sim-time-scale X   multiply the simulated capture times by X (0 = instant)\n"
+               "  --help               show this text\n"
+               "\n"
+               "With --simulate, Ctrl+1 ... Ctrl+5 turn the simulated instrument's input-range\n"
+               "switch to x0.2, x1, x2, x4, x10 (the instrument reports it while idle).\n")
+        .arg(program);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Command-line options. Without any, the program opens port 1 of the machine.
+struct AppOptions {
+    QString port;          // --port DEVICE
+    bool simulate = false; // --simulate: built-in simulated instrument
+    bool simPacing = true; // --sim-no-pacing turns the line pacing off
+    double simTimeScale = 1.0;
+    bool help = false;
+    QString error; // non-empty when the command line could not be understood
+};
+
+AppOptions ParseAppOptions(const QStringList &arguments);
+QString AppUsageText(const QString &programName);
