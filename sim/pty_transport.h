@@ -17,8 +17,9 @@ namespace sim {
 // the slave side like a serial port. The pair is put into raw mode as soon as
 // it exists; the transport keeps its own descriptor of the slave open for its
 // whole life, so clients may open and close the slave at any time. A
-// background thread serves the master side. All public functions may be
-// called from any thread.
+// background thread serves the master side. setPacing, setTimeScale,
+// reportRangeSwitch and settings may be called from any thread while it runs;
+// start and stop belong to the owner's thread.
 //
 // Bytes that the instrument sends while no client has the slave open stay in
 // the terminal's buffer until one reads them, as on a serial line whose

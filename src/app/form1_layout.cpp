@@ -350,6 +350,11 @@ void Form1::buildControls()
     MSComm1 = new SerialPortService(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
+    // Scroll bars are reached with Tab like the other controls and then follow
+    // the arrow keys; Qt's scroll bars take no focus by themselves.
+    for (QScrollBar *s : {VScroll1, VScroll2, HScroll1})
+        s->setFocusPolicy(Qt::StrongFocus);
+
     fitLabelsToFont();
     setTabOrder();
 }

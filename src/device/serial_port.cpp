@@ -137,11 +137,21 @@ void SerialPortService::handleError(int error)
     // Receive errors and the like arrive as another event code and are not
     // acted on; only a device that went away ends the link.
     lastEvent_ = comEvError;
-    if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError
-        || e == QSerialPort::PermissionError) {
+    // A read or write that fails after the port said it was ready means the
+    // device is gone (an adapter pulled out, a hung-up terminal): the port would
+    // report the same error again at every pass of the event loop.
+    if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError
+        || e == QSerialPort::DeviceNotFoundError || e == QSerialPort::PermissionError) {
         if (!failed_) {
             failed_ = true;
             failureText_ = port_ ? port_->errorString() : QString();
+            if (port_) {
+                // Stop the port's notifications now; close it once its own
+                // signal has returned.
+                port_->blockSignals(true);
+                QMetaObject::invokeMethod(
+                    this, [this] { if (port_ && port_->isOpen()) port_->close(); }, Qt::QueuedConnection);
+            }
             emit deviceFailed(failureText_);
         }
         return;

@@ -95,14 +95,15 @@ QString FormatSingleNumber(float value, int maxDecimals)
     return formatDigits(static_cast<double>(value), kSingleDigits, maxDecimals);
 }
 
-// The arithmetic keeps the types of the original Basic code, where each
-// operation's precision follows from its operands:
+// Precision of each step. The rule throughout the readouts: a float combined
+// with a float or a small (16-bit) constant stays a float; combined with a
+// 32-bit constant it becomes a double.
 //  - t = period * count: the count is widened to double, the product is
-//    stored in a float variable, so every later step starts from a float t.
-//  - seconds: t / 1000000 divides by a long constant, which makes a double
-//    division of the float t; printed as a double.
-//  - milliseconds: t / 1000 divides by a short constant, which stays a float
-//    division; printed as a float.
+//    stored as a float, so every later step starts from a float t.
+//  - seconds: t / 1000000 (32-bit constant) is a double division; printed
+//    as a double.
+//  - milliseconds: t / 1000 (16-bit constant) stays a float division;
+//    printed as a float.
 //  - microseconds: t itself, a float.
 //  - frequencies: 1000000 / a is a double division, 1000 / a and 1 / a are
 //    float divisions; each is printed at its own precision.

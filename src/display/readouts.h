@@ -12,12 +12,12 @@
 // dropped, the separator is '.', negatives get a leading '-', and a value that
 // rounds to zero prints "0" (never "-0").
 //
-// How a number is rounded follows the classic Basic runtime that these
-// readouts were first written for: the binary value is first turned into a
-// decimal digit string at the precision of its type (15 significant digits for
-// a double, 7 for a float), and that digit string is rounded half away from
+// Rounding works on decimal digits, not on the binary value: the number is
+// first written with the digits its type carries (15 significant digits for a
+// double, 7 for a float), and that digit string is rounded half away from
 // zero. So a float time of 1.0005 ms shows as "1.001", although the nearest
-// float lies just below 1.0005.
+// float lies just below 1.0005; what the user reads never depends on binary
+// noise beyond the type's precision.
 
 // Double value: 15 significant digits, then rounded to maxDecimals (0..9).
 QString FormatNumber(double value, int maxDecimals);

@@ -10,9 +10,10 @@
 
 namespace {
 
-// Text is produced into a fixed block and handed on when less than one line
-// of room is left. The longest line is the settings line: six values of at
-// most 11 characters, five commas and CR LF.
+// Text is produced into a fixed block and handed on once it has passed
+// kBlockSize; the slack behind that mark takes the line being written. The
+// longest line is the settings line: six values of at most 11 characters,
+// five commas and CR LF.
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr size_t kMaxLine = 6 * 11 + 5 + 2;
 
