@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSlider>
 #include <QTest>
+#include <ostream>
 #include <vector>
 
 #include "app/form1.h"
@@ -269,8 +269,13 @@ TEST(DisplayCursors, RealMousePressAndReleaseOverThePicture)
     EXPECT_EQ(Line(*form, PictureBox::Line2).x1, 500);
     EXPECT_EQ(form->state.XAxisSample, 460);
     EXPECT_EQ(form->Label2->text(), Readout410());
+    QTest::mouseMove(form->Picture1, QPoint(520, 150)); // dragging
+    EXPECT_EQ(Line(*form, PictureBox::Line2).x1, 520);
+    EXPECT_EQ(form->state.XAxisSample, 480);
     QTest::mouseRelease(form->Picture1, Qt::LeftButton, Qt::NoModifier, QPoint(500, 100));
     EXPECT_EQ(form->state.DragTarget, "NON");
+    QTest::mouseMove(form->Picture1, QPoint(600, 150)); // released: nothing follows
+    EXPECT_EQ(Line(*form, PictureBox::Line2).x1, 520);
 
     QTest::mousePress(form->Picture1, Qt::RightButton, Qt::NoModifier, QPoint(300, 200));
     EXPECT_EQ(form->state.DragTarget, "X_Ref");
@@ -286,8 +291,8 @@ TEST(DisplayCursors, RealMousePressAndReleaseOverThePicture)
     QTest::mousePress(form->Picture1, Qt::MiddleButton, Qt::NoModifier, QPoint(600, 100));
     EXPECT_EQ(form->state.DragTarget, "NON");
     QTest::mouseRelease(form->Picture1, Qt::MiddleButton, Qt::NoModifier, QPoint(600, 100));
-    EXPECT_EQ(Line(*form, PictureBox::Line2).x1, 500);
-    EXPECT_EQ(form->state.XAxisSample, 460);
+    EXPECT_EQ(Line(*form, PictureBox::Line2).x1, 520);
+    EXPECT_EQ(form->state.XAxisSample, 480);
 
     // A left press in the analog band takes the measuring voltage cursor.
     QTest::mousePress(form->Picture1, Qt::LeftButton, Qt::NoModifier, QPoint(400, 370));
@@ -304,6 +309,8 @@ struct PressCase {
     float x, y;
     const char *target;
 };
+
+void PrintTo(const PressCase &c, std::ostream *os) { *os << c.what; }
 
 class DisplayCursorPress : public ::testing::TestWithParam<PressCase> {};
 
@@ -382,6 +389,11 @@ struct DragCase {
     float x;
     int32_t sample;
 };
+
+void PrintTo(const DragCase &c, std::ostream *os)
+{
+    *os << "mag step " << c.vscroll1 << ", view " << c.viewStart << ", x " << c.x;
+}
 
 class DisplayCursorScaled : public ::testing::TestWithParam<DragCase> {};
 
@@ -574,6 +586,11 @@ struct LevelCase {
     int vscroll2;
     const char *label7;
 };
+
+void PrintTo(const LevelCase &c, std::ostream *os)
+{
+    *os << "range " << c.combo2 << ", VScroll2 " << c.vscroll2;
+}
 
 class DisplayTriggerLevel : public ::testing::TestWithParam<LevelCase> {};
 

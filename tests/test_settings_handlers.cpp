@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTest>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "app/form1.h"
@@ -78,6 +79,11 @@ struct RateCase {
     const char *text1;
     const char *maxText;
 };
+
+void PrintTo(const RateCase &c, std::ostream *os)
+{
+    *os << (c.analog ? "Analog" : "Logic") << " rate " << c.index << " slider " << c.slider;
+}
 
 class SettingsRateTexts : public ::testing::TestWithParam<RateCase> {};
 
@@ -376,6 +382,8 @@ struct StaleCase {
     std::function<void(Form1 &)> change;
     bool focusesPicture; // the handler hands the keyboard focus to the drawing area
 };
+
+void PrintTo(const StaleCase &c, std::ostream *os) { *os << c.name; }
 
 class SettingsStale : public ::testing::TestWithParam<StaleCase> {};
 

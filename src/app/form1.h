@@ -43,6 +43,9 @@ public:
     // ---- device link ----
     void Command1_Click(int index);
     void MSComm1_OnComm();
+    // Tests and benchmarks: handles `chunk` at once as if one receive event
+    // had taken it from the port (same path as MSComm1_OnComm, no event queue).
+    void ReceiveChunkForTest(const QByteArray &chunk);
 
     // ---- acquisition settings ----
     void Option4_Click(int index);
@@ -146,6 +149,7 @@ private:
     void fitLabelsToFont();
     void DrawWaveforms(int32_t i, float x1, float x2);
     bool WaitIdle(); // false when the port failed for good
+    void ProcessRxChunk(const QByteArray &input);
     void ProcessRxByte(uint8_t b);
     void ProcessStreamByte(uint8_t b);
     void ProcessSettingsReplyByte(uint8_t b);

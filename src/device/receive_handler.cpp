@@ -22,14 +22,28 @@ void Form1::MSComm1_OnComm()
     if (rxInProgress_)
         return;
     rxInProgress_ = true;
-    while (MSComm1->InBufferCount() > 0) {
-        state.RxRaw = MSComm1->Input();
-        state.RxBytes = state.RxRaw.toByteArray();
-        const QByteArray chunk = state.RxBytes;
-        const auto *p = reinterpret_cast<const uint8_t *>(chunk.constData());
-        for (qsizetype k = 0; k < chunk.size(); ++k)
-            ProcessRxByte(p[k]);
-    }
+    while (MSComm1->InBufferCount() > 0)
+        ProcessRxChunk(MSComm1->Input());
+    rxInProgress_ = false;
+}
+
+// One chunk taken from the port: kept in RxRaw/RxBytes, then byte by byte.
+void Form1::ProcessRxChunk(const QByteArray &input)
+{
+    state.RxRaw = input;
+    state.RxBytes = state.RxRaw.toByteArray();
+    const QByteArray chunk = state.RxBytes;
+    const auto *p = reinterpret_cast<const uint8_t *>(chunk.constData());
+    for (qsizetype k = 0; k < chunk.size(); ++k)
+        ProcessRxByte(p[k]);
+}
+
+void Form1::ReceiveChunkForTest(const QByteArray &chunk)
+{
+    if (rxInProgress_)
+        return;
+    rxInProgress_ = true;
+    ProcessRxChunk(chunk);
     rxInProgress_ = false;
 }
 

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QSlider>
+#include <algorithm>
 
 #include "app/form1.h"
 #include "app/picture_box.h"
