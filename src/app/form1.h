@@ -151,7 +151,7 @@ private:
     bool WaitIdle(); // false when the port failed for good
     void ProcessRxChunk(const QByteArray &input);
     void ProcessRxByte(uint8_t b);
-    void ProcessStreamByte(uint8_t b);
+    void ProcessStreamByte(uint8_t b, bool analog);
     void ProcessSettingsReplyByte(uint8_t b);
     void ProcessStopReplyByte(uint8_t b);
     void ProcessRangeReport(uint8_t b);

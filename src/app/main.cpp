@@ -89,6 +89,8 @@ int main(int argc, char **argv)
         const QRect avail = screen->availableGeometry();
         form.move(avail.center() - QPoint(form.width() / 2, form.height() / 2));
     }
+    // A session that ends (log-off, shut-down) closes the window the same way.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Form_QueryUnload(); });
     form.show();
     return app.exec();
 }

@@ -44,6 +44,13 @@ public:
     size_t drawnLineCount() const;
     const std::vector<QLineF> *drawnLines(QColor color) const;
 
+    // Painting of the retained lines. By default the lines that lie along a
+    // pixel row or column are painted as the pixel runs they cover, merged
+    // where they overlap (a full capture at "Mag 1/10" has ten edges in every
+    // pixel column); the pixels are exactly those that drawing every line
+    // gives. Off: every line is drawn as it is (tests compare the two).
+    void setPaintRunsMerged(bool on);
+
     // Mouse events reach these with button (1 left, 2 right, 4 middle),
     // shift state (1 Shift, 2 Ctrl, 4 Alt) and position in pixels.
     std::function<void(int button, int shift, float x, float y)> onMouseDown, onMouseMove, onMouseUp;
@@ -55,12 +62,23 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // What a batch paints when its runs are merged: rectangles of whole
+    // pixels, and the lines that are not along a row or column, drawn as lines.
+    struct MergedBatch {
+        bool valid = false;
+        QSize size; // widget size it was made for
+        std::vector<QRect> rects;
+        std::vector<QLineF> lines;
+    };
     struct Batch {
         QRgb rgb;
         std::vector<QLineF> lines;
+        MergedBatch merged;
     };
     Batch &batchFor(QColor color);
+    void mergeRuns(Batch &batch);
 
     std::vector<Batch> batches_; // drawn lines grouped by colour, painted with one call each
     LineObject lines_[LineCount];
+    bool mergeRuns_ = true;
 };

@@ -34,8 +34,24 @@ void Form1::ProcessRxChunk(const QByteArray &input)
     state.RxBytes = state.RxRaw.toByteArray();
     const QByteArray chunk = state.RxBytes;
     const auto *p = reinterpret_cast<const uint8_t *>(chunk.constData());
-    for (qsizetype k = 0; k < chunk.size(); ++k)
-        ProcessRxByte(p[k]);
+    const qsizetype n = chunk.size();
+    qsizetype k = 0;
+    while (k < n) {
+        if (state.PendingCommand.size() == wire::STATE_DATAREAD.size()
+            && state.PendingCommand == wire::STATE_DATAREAD) {
+            // A sample stream: the bulk of all bytes. Its bytes run no other
+            // handler and pump no events, so neither the mode nor the state
+            // can change under it except by the end byte clearing the state;
+            // the mode is read once for this run of stream bytes and the
+            // state re-checked after each byte.
+            const bool analog = isAnalogMode();
+            do
+                ProcessStreamByte(p[k++], analog);
+            while (k < n && !state.PendingCommand.isEmpty());
+        } else {
+            ProcessRxByte(p[k++]);
+        }
+    }
 }
 
 void Form1::ReceiveChunkForTest(const QByteArray &chunk)
@@ -56,7 +72,7 @@ void Form1::ProcessRxByte(uint8_t b)
         if (b == wire::ACK)
             state.PendingCommand.clear();
     } else if (pc == wire::STATE_DATAREAD) {
-        ProcessStreamByte(b);
+        ProcessStreamByte(b, isAnalogMode());
     } else if (pc == wire::STATE_SETREAD) {
         ProcessSettingsReplyByte(b);
     } else if (pc == wire::STATE_STOP) {
@@ -83,65 +99,66 @@ void Form1::ensureStoreCovers(int32_t record, int field)
         sd.ensureFields(field + 1);
 }
 
-void Form1::ProcessStreamByte(uint8_t b)
+void Form1::ProcessStreamByte(uint8_t b, bool analog)
 {
     SampleStore &sd = state.SampleData;
     if (state.ReplyPos == 0) {
         if (b == wire::STX) {
             state.ReplyPos = 1;
-            sd.create(isAnalogMode() ? 3 : 2, 9);
+            sd.create(analog ? 3 : 2, 9);
         }
         return;
     }
-    const int R = wire::recordLength(isAnalogMode());
+    // Field f of record `record`, R = 4 (Analog) or 3 bytes a record.
     const int32_t j = state.ReplyPos - 1;
-    const int f = j % R;
-    const int32_t record = j / R;
+    const int f = analog ? (j & 3) : (j % 3);
+    const int32_t record = analog ? (j >> 2) : (j / 3);
     // A stream longer than any capture: its records past the limit are read
     // but not stored, so the store stays bounded.
     const bool storable = record < kMaxStreamRecords;
-    auto advance = [this] {
-        if (state.ReplyPos < std::numeric_limits<int32_t>::max())
-            state.ReplyPos += 1;
-    };
+    // The store normally covers the record already (the growth rule below
+    // keeps it ahead); the check is for a store changed behind the stream.
+    const int32_t last = state.LastSampleIndex;
+    auto covered = [&sd, last](int field) { return last <= sd.upperBound() && field < sd.fieldCount(); };
     switch (f) {
     case 0:
         if (b == wire::END_OF_DATA) {
-            state.PendingCommand.clear();
+            state.PendingCommand.clear(); // ReplyPos stays where it is
             return;
         }
         state.RxWord = b * 256;
         if (storable)
             state.LastSampleIndex = record;
-        advance();
         break;
     case 1:
         state.RxWord += b;
-        if (storable && state.LastSampleIndex >= 0) {
-            ensureStoreCovers(state.LastSampleIndex, 0);
-            sd.set(0, state.LastSampleIndex, state.RxWord);
+        if (storable && last >= 0) {
+            if (!covered(0))
+                ensureStoreCovers(last, 0);
+            sd.set(0, last, state.RxWord);
         }
-        advance();
         break;
     case 2:
-        if (storable && state.LastSampleIndex >= 0) {
-            ensureStoreCovers(state.LastSampleIndex, 1);
-            sd.set(1, state.LastSampleIndex, b);
-            if (isLogicMode() && sd.upperBound() - state.LastSampleIndex < 3)
-                sd.grow(state.LastSampleIndex + 10);
+        if (storable && last >= 0) {
+            if (!covered(1))
+                ensureStoreCovers(last, 1);
+            sd.set(1, last, b);
+            if (!analog && sd.upperBound() - last < 3)
+                sd.grow(last + 10);
         }
-        advance();
         break;
     default: // 3, Analog records only
-        if (storable && state.LastSampleIndex >= 0) {
-            ensureStoreCovers(state.LastSampleIndex, 2);
-            sd.set(2, state.LastSampleIndex, b);
-            if (isAnalogMode() && sd.upperBound() - state.LastSampleIndex < 3)
-                sd.grow(state.LastSampleIndex + 10);
+        if (storable && last >= 0) {
+            if (!covered(2))
+                ensureStoreCovers(last, 2);
+            sd.set(2, last, b);
+            if (analog && sd.upperBound() - last < 3)
+                sd.grow(last + 10);
         }
-        advance();
         break;
     }
+    if (state.ReplyPos < std::numeric_limits<int32_t>::max())
+        state.ReplyPos += 1;
 }
 
 void Form1::ProcessSettingsReplyByte(uint8_t b)
