@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <ostream>
 #include <string>
 
 #include "app/form1.h"
@@ -68,6 +69,8 @@ struct OptionCase {
     const char *name;
     int index;
 };
+
+void PrintTo(const OptionCase &c, std::ostream *os) { *os << c.name; }
 
 class OptionByCode : public ChangeNotifications, public ::testing::WithParamInterface<OptionCase> {
 protected:

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <cctype>
+#include <ostream>
 #include <string>
 
 #include "app/error_report.h"
@@ -78,6 +79,8 @@ struct TextCase {
     const char *name;
     const char *text;
 };
+
+void PrintTo(const TextCase &c, std::ostream *os) { *os << c.name; }
 
 class StartUpTexts : public StartUp, public ::testing::WithParamInterface<TextCase> {};
 

@@ -16,6 +16,7 @@
 #include <cctype>
 #include <cmath>
 #include <set>
+#include <ostream>
 #include <string>
 
 #include "app/form1.h"
@@ -60,6 +61,8 @@ struct ControlCase {
     bool hidden;
     Toggle toggle;
 };
+
+void PrintTo(const ControlCase &c, std::ostream *os) { *os << c.name; }
 
 const ControlCase kControls[] = {
     {"Frame1", "QFrame", "Form1", 105, 0, 2670, 435, nullptr, true, false, NotToggle},
@@ -262,6 +265,8 @@ struct RangeCase {
     int minimum, maximum, value;
 };
 
+void PrintTo(const RangeCase &c, std::ostream *os) { *os << c.name; }
+
 class RangeTable : public DesignState, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(RangeTable, RangeAndValue)
@@ -380,6 +385,8 @@ struct LineCase {
     Qt::PenStyle style;
 };
 
+void PrintTo(const LineCase &c, std::ostream *os) { *os << c.name; }
+
 const QRgb kGuide = qRgb(128, 128, 255);
 
 const LineCase kLines[] = {
@@ -491,6 +498,8 @@ struct GroupCase {
     int members;
     int selected;
 };
+
+void PrintTo(const GroupCase &c, std::ostream *os) { *os << c.prefix; }
 
 const GroupCase kGroups[] = {
     {"Option1", "Frame1", 2, 0},

@@ -2,8 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtAlgorithms>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -25,61 +27,91 @@ struct Run {
     int lo, hi; // first and last pixel, inclusive
 };
 
-// Runs of one pixel row or column, in any order; overlapping or touching runs
-// are joined when they arrive close together (the common case: a trace is
-// drawn from left to right), and by normalise() otherwise.
-void addRun(std::vector<Run> &runs, int lo, int hi)
-{
-    int looked = 0;
-    for (auto it = runs.rbegin(); it != runs.rend() && looked < 16; ++it, ++looked) {
-        if (lo <= it->hi + 1 && hi >= it->lo - 1) {
-            it->lo = std::min(it->lo, lo);
-            it->hi = std::max(it->hi, hi);
+// The pixels covered in each row (or column) of the widget, one bit a pixel.
+class PixelRuns {
+public:
+    void reset(int lines, int length)
+    {
+        lines_ = lines;
+        words_ = (length + 63) / 64;
+        bits_.assign(size_t(lines_) * size_t(words_), 0);
+    }
+    int lines() const { return lines_; }
+
+    // Pixels lo..hi of line k (0 <= lo <= hi < length).
+    void add(int k, int lo, int hi)
+    {
+        quint64 *w = bits_.data() + size_t(k) * size_t(words_);
+        const int first = lo >> 6, last = hi >> 6;
+        const quint64 from = ~quint64(0) << (lo & 63);
+        const quint64 to = ~quint64(0) >> (63 - (hi & 63));
+        if (first == last) {
+            w[first] |= from & to;
             return;
         }
+        w[first] |= from;
+        for (int i = first + 1; i < last; ++i)
+            w[i] = ~quint64(0);
+        w[last] |= to;
     }
-    runs.push_back({lo, hi});
-}
 
-// Sorted, with overlapping and touching runs joined.
-void normalise(std::vector<Run> &runs)
-{
-    if (runs.size() < 2)
-        return;
-    std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.lo < b.lo; });
-    size_t out = 0;
-    for (size_t i = 1; i < runs.size(); ++i) {
-        if (runs[i].lo <= runs[out].hi + 1)
-            runs[out].hi = std::max(runs[out].hi, runs[i].hi);
-        else
-            runs[++out] = runs[i];
+    // The runs of line k, in increasing order.
+    void runsOf(int k, std::vector<Run> &out) const
+    {
+        out.clear();
+        const quint64 *w = bits_.data() + size_t(k) * size_t(words_);
+        int i = 0;
+        quint64 word = words_ > 0 ? w[0] : 0;
+        while (true) {
+            // Next set bit.
+            while (word == 0) {
+                if (++i >= words_)
+                    return;
+                word = w[i];
+            }
+            const int lo = i * 64 + int(qCountTrailingZeroBits(word));
+            // Next clear bit after it.
+            word = ~word & (~quint64(0) << (lo & 63));
+            while (word == 0) {
+                if (++i >= words_) {
+                    out.push_back({lo, words_ * 64 - 1});
+                    return;
+                }
+                word = ~w[i];
+            }
+            const int end = i * 64 + int(qCountTrailingZeroBits(word)); // first pixel after the run
+            out.push_back({lo, end - 1});
+            word = w[i] & (~quint64(0) << (end & 63));
+        }
     }
-    runs.resize(out + 1);
-}
+
+private:
+    int lines_ = 0;
+    int words_ = 0;
+    std::vector<quint64> bits_;
+};
 
 // Turns the runs of consecutive rows (or columns) into rectangles: a run that
-// repeats unchanged in the next row (column) extends its rectangle. Empties
-// the run lists.
-void emitRects(std::vector<std::vector<Run>> &lines, bool vertical, std::vector<QRect> &out)
+// repeats unchanged in the next row (column) extends its rectangle.
+void appendRects(const PixelRuns &runs, bool vertical, std::vector<QRect> &out)
 {
     struct Open {
         Run run;
         int first; // first row (column) of the rectangle
     };
     std::vector<Open> open, next;
+    std::vector<Run> line;
     auto close = [&](const Open &o, int last) {
         const int across = last - o.first + 1, along = o.run.hi - o.run.lo + 1;
         out.push_back(vertical ? QRect(o.first, o.run.lo, across, along)
                                : QRect(o.run.lo, o.first, along, across));
     };
-    const int count = int(lines.size());
-    for (int k = 0; k < count; ++k) {
-        std::vector<Run> &runs = lines[size_t(k)];
-        normalise(runs);
+    for (int k = 0; k < runs.lines(); ++k) {
+        runs.runsOf(k, line);
         // Both lists are sorted by start: equal runs are matched in one pass.
         next.clear();
         size_t a = 0;
-        for (const Run &r : runs) {
+        for (const Run &r : line) {
             while (a < open.size() && open[a].run.lo < r.lo)
                 close(open[a++], k - 1);
             if (a < open.size() && open[a].run.lo == r.lo && open[a].run.hi == r.hi)
@@ -90,14 +122,13 @@ void emitRects(std::vector<std::vector<Run>> &lines, bool vertical, std::vector<
         while (a < open.size())
             close(open[a++], k - 1);
         open.swap(next);
-        runs.clear();
     }
     for (const Open &o : open)
-        close(o, count - 1);
+        close(o, runs.lines() - 1);
 }
 
 // Scratch space for merging, kept between paintings.
-thread_local std::vector<std::vector<Run>> t_rows, t_columns;
+thread_local PixelRuns t_rows, t_columns;
 
 } // namespace
 
@@ -179,31 +210,40 @@ void PictureBox::mergeRuns(Batch &batch)
     m.lines.clear();
     m.size = size();
     m.valid = true;
-    const int w = width(), h = height();
-    t_rows.resize(size_t(std::max(h, 0)));
-    t_columns.resize(size_t(std::max(w, 0)));
+    const int w = std::max(width(), 0), h = std::max(height(), 0);
+    const double wd = w, hd = h;
+    PixelRuns &rows = t_rows, &columns = t_columns;
+    rows.reset(h, w);
+    columns.reset(w, h);
+    // Only lines inside the widget are taken apart (the comparisons also keep out
+    // NaN): their coordinates are not negative, and truncation is floor.
     for (const QLineF &l : batch.lines) {
         const double x1 = l.x1(), y1 = l.y1(), x2 = l.x2(), y2 = l.y2();
-        // Only inside the widget (which also keeps out NaN): coordinates are
-        // then not negative and truncation is floor.
-        const bool inside = x1 >= 0 && x1 < w && x2 >= 0 && x2 < w && y1 >= 0 && y1 < h && y2 >= 0 && y2 < h;
-        if (inside && x1 == x2 && y1 == y2) {
-            const int c = int(x1 + 0.5), r = int(y1 + 0.5);
-            if (c < w && r < h) {
-                addRun(t_rows[size_t(r)], c, c);
+        if (y1 == y2) {
+            const double xa = std::min(x1, x2), xb = std::max(x1, x2);
+            if (y1 >= 0 && y1 < hd && xa >= 0 && xb < wd) {
+                if (xa == xb) {
+                    const int c = int(x1 + 0.5), r = int(y1 + 0.5);
+                    if (c < w && r < h) {
+                        rows.add(r, c, c);
+                        continue;
+                    }
+                } else if (xb - xa >= kMinRunLength) {
+                    rows.add(int(y1), int(xa), int(xb));
+                    continue;
+                }
+            }
+        } else if (x1 == x2) {
+            const double ya = std::min(y1, y2), yb = std::max(y1, y2);
+            if (x1 >= 0 && x1 < wd && ya >= 0 && yb < hd && yb - ya >= kMinRunLength) {
+                columns.add(int(x1), int(ya), int(yb));
                 continue;
             }
-        } else if (inside && y1 == y2 && std::abs(x2 - x1) >= kMinRunLength) {
-            addRun(t_rows[size_t(y1)], int(std::min(x1, x2)), int(std::max(x1, x2)));
-            continue;
-        } else if (inside && x1 == x2 && std::abs(y2 - y1) >= kMinRunLength) {
-            addRun(t_columns[size_t(x1)], int(std::min(y1, y2)), int(std::max(y1, y2)));
-            continue;
         }
         m.lines.push_back(l);
     }
-    emitRects(t_rows, false, m.rects);
-    emitRects(t_columns, true, m.rects);
+    appendRects(rows, false, m.rects);
+    appendRects(columns, true, m.rects);
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)
@@ -224,8 +264,14 @@ void PictureBox::paintEvent(QPaintEvent *event)
         if (mergeRuns_ && wholePixels) {
             if (!b.merged.valid || b.merged.size != size())
                 mergeRuns(b);
-            for (const QRect &r : b.merged.rects)
-                p.fillRect(r, color);
+            if (!b.merged.rects.empty()) {
+                // Filled, without an outline: exactly the pixels of each rectangle.
+                p.setPen(Qt::NoPen);
+                p.setBrush(color);
+                p.drawRects(b.merged.rects.data(), static_cast<int>(b.merged.rects.size()));
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(color, 0));
+            }
             if (!b.merged.lines.empty())
                 p.drawLines(b.merged.lines.data(), static_cast<int>(b.merged.lines.size()));
         } else {
