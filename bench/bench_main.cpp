@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "bench_support.h"
 
@@ -13,8 +15,18 @@ int main(int argc, char **argv)
 {
     const auto mainStart = std::chrono::steady_clock::now();
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc > 1 && std::strcmp(argv[1], bench::kStartupProbeArg) == 0)
-        return bench::RunStartupProbe(argc, argv, mainStart);
+    // Qt wants a private runtime directory; without one it warns on every
+    // start, which would clutter the table (the start-up probe starts often).
+    char runtimeDir[] = "/tmp/la-bench-XXXXXX";
+    const bool ownRuntimeDir = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && mkdtemp(runtimeDir) != nullptr;
+    if (ownRuntimeDir)
+        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+    if (argc > 1 && std::strcmp(argv[1], bench::kStartupProbeArg) == 0) {
+        const int status = bench::RunStartupProbe(argc, argv, mainStart);
+        if (ownRuntimeDir)
+            rmdir(runtimeDir);
+        return status;
+    }
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
@@ -22,5 +34,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (ownRuntimeDir)
+        rmdir(runtimeDir);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <cstdio>
 #include <sys/resource.h>
+#include <time.h>
 
 #include "device/serial_port.h"
 
@@ -74,8 +75,28 @@ double ProcessCpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 long PeakResidentKiB()
 {
+    // The high-water mark of this program image (VmHWM). getrusage's
+    // ru_maxrss would do in a process of its own, but across fork and exec
+    // it keeps the parent's peak, and the start-up probe is such a child.
+    if (FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        long kib = -1;
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
+                break;
+        std::fclose(f);
+        if (kib >= 0)
+            return kib;
+    }
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
@@ -93,6 +114,14 @@ std::string Verdict(double value, double target, const char *unit)
     char buf[160];
     std::snprintf(buf, sizeof buf, "%s (target <= %g): %s", Figure(value, unit).c_str(), target,
                   value <= target ? "met" : "MISSED");
+    return buf;
+}
+
+std::string CpuVerdict(double cpu, double wall, double target, const char *unit)
+{
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "cpu %s, wall %s (target <= %g): %s", Figure(cpu, unit).c_str(),
+                  Figure(wall, unit).c_str(), target, cpu <= target ? "met" : "MISSED");
     return buf;
 }
 

@@ -23,7 +23,7 @@ void BM_WaitSilentInstrument(benchmark::State &st)
     double cpu = 0, wall = 0;
     for (auto _ : st) {
         // The settings reply of a Logic-mode instrument, sent after the wait.
-        QTimer::singleShot(waitMs, [&pty] { pty.write(QByteArray::fromHex("02213253098003")); });
+        QTimer::singleShot(waitMs, Qt::PreciseTimer, [&pty] { pty.write(QByteArray::fromHex("02213253098003")); });
         const double c0 = bench::ProcessCpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         form->Command1_Click(3); // Set Read: returns when the reply is complete

@@ -110,6 +110,27 @@ TEST(PicturePaint, PartialRegionsAndWholePixelOffsets)
     expectSamePixels(pic, QPoint(2, 1), QRegion(0, 0, 50, 60) + QRegion(60, 10, 13, 13));
 }
 
+TEST(PicturePaint, ScaledDeviceFallsBackToLineByLine)
+{
+    PictureBox pic;
+    pic.resize(60, 40);
+    for (int i = 0; i < 60; ++i) {
+        pic.drawLine(i * 0.35f, 3, i * 0.35f, 30, QColor(0, 0, 0));
+        pic.drawLine(2, i * 0.5f + 0.25f, 50.5f, i * 0.5f + 0.25f, QColor(0, 0, 0));
+    }
+    auto paintScaled = [&pic](bool merged) {
+        pic.setPaintRunsMerged(merged);
+        QImage image(pic.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::magenta);
+        pic.render(&image);
+        pic.setPaintRunsMerged(true);
+        return image;
+    };
+    const QImage lineByLine = paintScaled(false), merged = paintScaled(true);
+    EXPECT_TRUE(lineByLine == merged) << firstDifference(lineByLine, merged);
+}
+
 // The capture with a level change on every channel in every sample period,
 // or with levels and analog values from a generator.
 QByteArray stream(bool analog, int records, bool random)

@@ -320,3 +320,27 @@ TEST(ReceiveProperty, StreamThatOutlivesItsStoreStaysInside)
         }
     }
 }
+
+// A Load that runs inside the read's wait before the stream's STX leaves
+// LastSampleIndex pointing into the loaded capture; the new store that the
+// STX creates must still hold that record.
+TEST(ReceiveProperty, StreamStartAfterALoadInsideTheWaitKeepsTheIndexInside)
+{
+    auto f = MakeDetachedForm(false);
+    for (int analog = 0; analog < 2; ++analog) {
+        SCOPED_TRACE(analog ? "Analog" : "Logic");
+        hostile::ResetForm(*f);
+        f->selectOption(f->Option4[analog]);
+        hostile::SimulatePress(*f, 9); // dataread, waiting for STX
+        hostile::SimulateLoad(*f, 250);
+        f->ReceiveChunkForTest(Bytes({wire::STX}));
+        EXPECT_EQ(hostile::ReceiveInvariantViolation(*f), "");
+        EXPECT_EQ(f->state.LastSampleIndex, 250);
+        f->HScroll1_Change();
+        // The stream's first record then starts the capture again from record 0.
+        f->ReceiveChunkForTest(analog ? Bytes({0x00, 0x07, 0x01, 0x02}) : Bytes({0x00, 0x07, 0x01}));
+        EXPECT_EQ(f->state.LastSampleIndex, 0);
+        EXPECT_EQ(f->state.SampleData.at(0, 0), 7);
+        EXPECT_EQ(hostile::ReceiveInvariantViolation(*f), "");
+    }
+}

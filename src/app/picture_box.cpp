@@ -252,10 +252,10 @@ void PictureBox::paintEvent(QPaintEvent *event)
     p.fillRect(event->rect(), palette().color(QPalette::ToolTipBase));
     p.setRenderHint(QPainter::Antialiasing, false);
     // The runs stand for the lines only where a pixel of the widget is a
-    // pixel of the device, shifted by whole pixels at most.
+    // pixel of the device, shifted right and down by whole pixels at most.
     const QTransform t = p.deviceTransform();
-    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx())
-        && t.dy() == std::floor(t.dy());
+    const bool wholePixels = t.type() <= QTransform::TxTranslate && t.dx() >= 0 && t.dy() >= 0
+        && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
     for (auto &b : batches_) {
         if (b.lines.empty())
             continue;

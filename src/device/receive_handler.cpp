@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <algorithm>
 #include <limits>
 
 #include "app/form1.h"
@@ -105,7 +106,10 @@ void Form1::ProcessStreamByte(uint8_t b, bool analog)
     if (state.ReplyPos == 0) {
         if (b == wire::STX) {
             state.ReplyPos = 1;
-            sd.create(analog ? 3 : 2, 9);
+            // Records 0..9; more when LastSampleIndex still points further
+            // (a Load ran inside the read's wait before the stream began), so
+            // that it never points past the new store.
+            sd.create(analog ? 3 : 2, std::max<int32_t>(9, state.LastSampleIndex));
         }
         return;
     }
@@ -127,8 +131,14 @@ void Form1::ProcessStreamByte(uint8_t b, bool analog)
             return;
         }
         state.RxWord = b * 256;
-        if (storable)
+        if (storable) {
+            // The record exists from its first byte on: a store replaced or
+            // laid out for the other mode behind the stream (a Load, a mode
+            // switch) is made to cover it before LastSampleIndex points at it.
+            if (record > sd.upperBound() || sd.fieldCount() < (analog ? 3 : 2))
+                ensureStoreCovers(record, analog ? 2 : 1);
             state.LastSampleIndex = record;
+        }
         break;
     case 1:
         state.RxWord += b;
