@@ -9,6 +9,8 @@ packages=(
   libqt6svg6 qt6-qpa-plugins
   fonts-noto-cjk
   googletest libgtest-dev libbenchmark-dev
+  # the fuzz targets: clang with libFuzzer and its sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -161,7 +161,7 @@ TEST(RenderGeometry, AnalogRampStartIsNotClipped)
     // x0 = (100 - 100 - 1) * 10 = -10 is used as it is, left of the field.
     Segments direct;
     const SampleStore at = makeStore({0, 100}, {0, 0}, {255, 0});
-    AppendWaveformSegments(direct, at, 1, -20.0f, 5.0f, 100, 10.0f, true);
+    DrawWaveforms(direct, at, 1, -20.0f, 5.0f, 100, 10.0f, true);
     ASSERT_EQ(direct.size(), 18u);
     EXPECT_EQ(direct[0], (Segment{40, 35, 45, 35}));
     EXPECT_EQ(direct[16], (Segment{40, 300, 30, 300}));
@@ -172,7 +172,7 @@ TEST(RenderGeometry, AppendKeepsWhatIsAlreadyInTheList)
 {
     const SampleStore store = makeStore({0, 10}, {0, 0});
     Segments out = {{1, 2, 3, 4}};
-    AppendWaveformSegments(out, store, 1, 0.0f, 10.0f, 0, 1.0f, false);
+    DrawWaveforms(out, store, 1, 0.0f, 10.0f, 0, 1.0f, false);
     ASSERT_EQ(out.size(), 17u);
     EXPECT_EQ(out[0], (Segment{1, 2, 3, 4}));
     EXPECT_EQ(out[1], (Segment{40, 35, 50, 35}));
@@ -341,7 +341,7 @@ TEST(RenderGeometry, RecordsBeyondTheStoreReadAsZero)
 
     // Entries 4 and 5 do not exist: all levels low, time stamp and analog 0.
     Segments direct;
-    AppendWaveformSegments(direct, store, 5, 0.0f, 10.0f, 0, 1.0f, true);
+    DrawWaveforms(direct, store, 5, 0.0f, 10.0f, 0, 1.0f, true);
     ASSERT_EQ(direct.size(), 18u);
     EXPECT_EQ(direct[0], (Segment{40, 35, 50, 35}));
     EXPECT_EQ(direct[15], (Segment{50, 287, 50, 287}));

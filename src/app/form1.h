@@ -147,7 +147,6 @@ private:
     void connectHandlers();
     void setTabOrder();
     void fitLabelsToFont();
-    void DrawWaveforms(int32_t i, float x1, float x2);
     bool WaitIdle(); // false when the port failed for good
     void ProcessRxChunk(const QByteArray &input);
     void ProcessRxByte(uint8_t b);

@@ -37,12 +37,3 @@ void Form1::HScroll1_Change()
     Picture1->lineObjectsChanged();
     Label6->setText(g_geometry.label6);
 }
-
-void Form1::DrawWaveforms(int32_t i, float x1, float x2)
-{
-    std::vector<Segment> segments;
-    AppendWaveformSegments(segments, state.SampleData, i, x1, x2, HScroll1->value(), state.Magnification,
-                           isAnalogMode());
-    for (const Segment &s : segments)
-        Picture1->drawLine(s.x1, s.y1, s.x2, s.y2, QColor(0, 0, 0));
-}

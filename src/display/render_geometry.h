@@ -42,8 +42,8 @@ struct RedrawGeometry {
 // level of entry i (only the held level, up to x = 740, when x2 > 700); in
 // analog mode then the analog hold and ramp. x1 and x2 are the field offsets
 // of entries i-1 and i (TimeToX). Values outside the store read as 0.
-void AppendWaveformSegments(std::vector<Segment> &out, const SampleStore &data, int32_t i, float x1,
-                            float x2, int viewStart, float magnification, bool analog);
+void DrawWaveforms(std::vector<Segment> &out, const SampleStore &data, int32_t i, float x1,
+                   float x2, int viewStart, float magnification, bool analog);
 
 // The whole redraw: the segments of every entry pair in view, the two time
 // cursors and the view-start caption. Clears and refills `out`, keeping the
