@@ -141,7 +141,7 @@ float TimeToX(int32_t t, int viewStart, float magnification)
 }
 
 void DrawWaveforms(std::vector<Segment> &out, const SampleStore &data, int32_t i, float x1,
-                            float x2, int viewStart, float magnification, bool analog)
+                   float x2, int viewStart, float magnification, bool analog)
 {
     appendSegments(out, columnsOf(data), i, x1, x2, viewStart, magnification, analog);
 }
