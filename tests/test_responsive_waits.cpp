@@ -126,15 +126,6 @@ void ExpectResponsive(const Seen &seen)
     EXPECT_TRUE(seen.stillWaiting) << "the wait ended before it was answered";
 }
 
-std::unique_ptr<Form1> MakePtyForm(const PtyPeer &peer)
-{
-    Form1::endProgram = [](int) {};
-    auto f = std::make_unique<Form1>(PortChoice{PortChoice::Device, peer.slavePath()});
-    f->Form_Load();
-    f->show();
-    return f;
-}
-
 const QByteArray kSettingsReply = Bytes({0x02, 0x21, 0x32, 0x53, 0x09, 0x80, 0x03});
 
 } // namespace

@@ -24,15 +24,6 @@
 
 namespace {
 
-std::unique_ptr<Form1> MakePtyForm(const PtyPeer &peer)
-{
-    Form1::endProgram = [](int) {};
-    auto f = std::make_unique<Form1>(PortChoice{PortChoice::Device, peer.slavePath()});
-    f->Form_Load();
-    f->show();
-    return f;
-}
-
 QByteArray AllByteValues()
 {
     QByteArray b;
@@ -51,13 +42,6 @@ QByteArray WellBehaved(const QByteArray &command)
     case 0xE: return Bytes({0x15});
     default: return Bytes({0x06});
     }
-}
-
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace

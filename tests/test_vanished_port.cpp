@@ -20,22 +20,6 @@
 
 namespace {
 
-std::unique_ptr<Form1> MakePtyForm(const PtyPeer &peer)
-{
-    Form1::endProgram = [](int) {};
-    auto f = std::make_unique<Form1>(PortChoice{PortChoice::Device, peer.slavePath()});
-    f->Form_Load();
-    f->show();
-    return f;
-}
-
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs the event loop for about a second, idle, and returns the CPU time it took.
 double CpuOfOneIdleSecond()
 {

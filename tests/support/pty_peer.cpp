@@ -1,11 +1,14 @@
 #include "support/pty_peer.h"
 
+#include "app/form1.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -144,4 +147,20 @@ bool WaitUntil(const std::function<bool()> &pred, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+std::unique_ptr<Form1> MakePtyForm(const PtyPeer &peer)
+{
+    Form1::endProgram = [](int) {};
+    auto f = std::make_unique<Form1>(PortChoice{PortChoice::Device, peer.slavePath()});
+    f->Form_Load();
+    f->show();
+    return f;
+}
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }

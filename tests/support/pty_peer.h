@@ -4,6 +4,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -43,6 +44,14 @@ private:
     mutable std::mutex mutex_;
     QByteArray received_;
 };
+
+class Form1;
+// A started, shown window whose serial port is the peer's terminal. Closing it
+// does not end the test program.
+std::unique_ptr<Form1> MakePtyForm(const PtyPeer &peer);
+
+// CPU seconds this process has used so far (user and system).
+double CpuSeconds();
 
 // Runs the event loop until pred() holds or timeoutMs passes.
 bool WaitUntil(const std::function<bool()> &pred, int timeoutMs);
