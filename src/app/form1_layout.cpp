@@ -373,8 +373,10 @@ void Form1::fitLabelsToFont()
             r.setTop(r.top() - grow / 2);
             r.setHeight(needH);
         }
-        const int needW = fm.horizontalAdvance(l->text()) + 2;
-        if (l != Label2 && l != Label4 && l != Label3[1] && r.width() < needW) {
+        // The measurement-time caption changes at run time: fit its longest form.
+        const QString widest = l == Label3[1] ? QStringLiteral("Measurement Time   Max 327.67ms") : l->text();
+        const int needW = fm.horizontalAdvance(widest) + 2;
+        if (l != Label2 && l != Label4 && r.width() < needW) {
             const int grow = needW - r.width();
             if (l->alignment() & Qt::AlignRight)
                 r.setLeft(r.left() - grow);
