@@ -7,13 +7,13 @@
 #include <chrono>
 
 #include "bench_support.h"
-#include "raw_pty.h"
+#include "support/pty_peer.h"
 
 namespace {
 
 void BM_WaitSilentInstrument(benchmark::State &st)
 {
-    RawPty pty;
+    PtyPeer pty;
     if (!pty.ok()) {
         st.SkipWithError("no pseudo-terminal");
         return;
