@@ -26,15 +26,6 @@
 
 namespace {
 
-uint64_t PropertySeed()
-{
-    const QByteArray env = qgetenv("LA_PROPERTY_SEED");
-    if (!env.isEmpty())
-        return env.toULongLong();
-    std::random_device rd;
-    return (uint64_t(rd()) << 32) ^ rd();
-}
-
 std::string SeedTrace(uint64_t seed)
 {
     return "seed " + std::to_string(seed) + " (replay with LA_PROPERTY_SEED=" + std::to_string(seed) + ")";
@@ -238,7 +229,7 @@ struct LoadFixture {
 
 TEST(CaptureFileProperty, ReaderAndParserFollowTheFieldRulesOnHostileFiles)
 {
-    const uint64_t seed = PropertySeed();
+    const uint64_t seed = hostile::PropertySeed();
     std::fprintf(stderr, "[ property ] capture file reader: seed %llu\n", static_cast<unsigned long long>(seed));
     SCOPED_TRACE(SeedTrace(seed));
     FileGen g(seed);
@@ -259,7 +250,7 @@ TEST(CaptureFileProperty, ReaderAndParserFollowTheFieldRulesOnHostileFiles)
 
 TEST(CaptureFileProperty, LoadOfHostileFilesKeepsTheCaptureConsistent)
 {
-    const uint64_t seed = PropertySeed();
+    const uint64_t seed = hostile::PropertySeed();
     std::fprintf(stderr, "[ property ] Load: seed %llu\n", static_cast<unsigned long long>(seed));
     SCOPED_TRACE(SeedTrace(seed));
     FileGen g(seed ^ 0x9E3779B97F4A7C15ULL);

@@ -27,15 +27,6 @@
 
 namespace {
 
-uint64_t PropertySeed()
-{
-    const QByteArray env = qgetenv("LA_PROPERTY_SEED");
-    if (!env.isEmpty())
-        return env.toULongLong();
-    std::random_device rd;
-    return (uint64_t(rd()) << 32) ^ rd();
-}
-
 int64_t PropertyBytes()
 {
     const QByteArray env = qgetenv("LA_PROPERTY_BYTES");
@@ -168,7 +159,7 @@ private:
 
 TEST(ReceiveProperty, RandomStreamsInEveryStateKeepTheSharedStateConsistent)
 {
-    const uint64_t seed = PropertySeed();
+    const uint64_t seed = hostile::PropertySeed();
     const int64_t totalBytes = PropertyBytes();
     std::fprintf(stderr, "[ property ] receive handler: seed %llu, %lld bytes (replay: LA_PROPERTY_SEED=%llu)\n",
                  static_cast<unsigned long long>(seed), static_cast<long long>(totalBytes),

@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <algorithm>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -17,6 +18,16 @@
 #include "files/capture_load.h"
 
 namespace hostile {
+
+uint64_t PropertySeed()
+{
+    const QByteArray env = qgetenv("LA_PROPERTY_SEED");
+    if (!env.isEmpty())
+        return env.toULongLong();
+    std::random_device rd;
+    return (uint64_t(rd()) << 32) ^ rd();
+}
+
 
 const QString &TransactionState(int index)
 {

@@ -15,6 +15,10 @@ struct CaptureLoadContext;
 
 namespace hostile {
 
+// Seed of a property test run: LA_PROPERTY_SEED when set (to replay a run),
+// otherwise a fresh random one.
+uint64_t PropertySeed();
+
 // The literal transaction states: 0 idle, then set0, set1, set2, set3,
 // setmode, settrgv, run, stop, dataread, setread, NAC.
 constexpr int kStateCount = 12;
