@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/file_dialog.h"
+#include "capture/capture.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -139,6 +140,25 @@ public:
     // it are read but not stored.
     static constexpr int32_t kMaxStreamRecords = 1 << 20;
 
+    // The capture in view as a read-only value (empty while there is none),
+    // with the settings on screen: mode, rate, trigger and analog range.
+    Capture capture() const;
+
+signals:
+    // Emitted after the handlers that change what capture() returns: a
+    // device button press (which empties the store and may read a new
+    // capture), Load, the mode switch, the rate and the analog range.
+    void captureChanged();
+    // Emitted at the end of every redraw of the view (HScroll1_Change).
+    void viewChanged();
+    // A device button's transaction began (after its preamble) and ended
+    // (after its epilogue). Presses nest: Run reads the data itself, and Stop
+    // is pressed while Run waits.
+    void transactionStarted(int button);
+    void transactionEnded(int button);
+    // The serial port failed for good; the text says why.
+    void portFailed(const QString &reason);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -163,4 +183,7 @@ private:
     bool rxInProgress_ = false;      // a chunk is being processed
     int settingsReplyRate_ = 0;      // rate position of the settings reply, for the mode switch
     bool portClosedReported_ = false;
+    // Sample periods asked of the instrument for the capture in the store;
+    // 0 for a loaded capture, whose file does not record it.
+    int32_t captureLength_ = 0;
 };

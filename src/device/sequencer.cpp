@@ -43,6 +43,7 @@ void Form1::Command1_Click(int index)
     state.LastSampleIndex = -1;
     Label5->setVisible(true);
     pumpEvents();
+    emit transactionStarted(index);
 
     switch (index) {
     case 0: { // Setting
@@ -137,6 +138,7 @@ void Form1::Command1_Click(int index)
         HScroll1->setValue(0); // redraws when the value changes
         pumpEvents();
         HScroll1_Change();     // and in any case
+        captureLength_ = length;
         Command2[1]->setEnabled(true);
         break;
     }
@@ -153,6 +155,8 @@ void Form1::Command1_Click(int index)
 
     // Epilogue.
     Label5->setVisible(false);
+    emit transactionEnded(index);
+    emit captureChanged();
 }
 
 // The device went away (adapter pulled out, peer closed) while the program
@@ -166,6 +170,7 @@ void Form1::handleDeviceFailure(const QString &errorText)
     if (portClosedReported_)
         return;
     portClosedReported_ = true;
+    emit portFailed(errorText);
     // Shown from the event loop, not from inside the port's own notification.
     const QString text = QStringLiteral("The serial port %1 failed: %2").arg(MSComm1->deviceName(), errorText);
     QMetaObject::invokeMethod(

@@ -14,6 +14,7 @@ void Form1::Combo2_Click()
         state.VoltageScale = scales[index];
     Label4->setText(voltageReadout());
     VScroll2_Change();
+    emit captureChanged();
 }
 
 void Form1::VScroll2_Change()

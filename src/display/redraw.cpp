@@ -36,4 +36,5 @@ void Form1::HScroll1_Change()
     place(PictureBox::Line2, g_geometry.line2);
     Picture1->lineObjectsChanged();
     Label6->setText(g_geometry.label6);
+    emit viewChanged();
 }

@@ -155,7 +155,9 @@ void Form1::Load()
             for (int32_t n = 0; n <= last; ++n)
                 state.SampleData.set(f, n, file.records.at(f, n));
     }
+    captureLength_ = 0;
     // Pending events, then the view from its current position.
     pumpEvents();
     HScroll1_Change();
+    emit captureChanged();
 }

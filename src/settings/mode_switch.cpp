@@ -49,4 +49,5 @@ void Form1::Option4_Click(int /*index*/)
     setListIndex(Combo1, 0); // runs Combo1_Click for the new list
     disableRunReadSave();
     focusPicture();
+    emit captureChanged();
 }

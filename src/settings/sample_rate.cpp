@@ -22,6 +22,7 @@ void Form1::Combo1_Click()
     Picture1->clearDrawing();
     disableRunReadSave();
     focusPicture(); // fails while the window is not shown yet: ignored
+    emit captureChanged();
 }
 
 void Form1::Slider1_Scroll()
