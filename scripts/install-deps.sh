@@ -9,6 +9,8 @@ packages=(
   libqt6svg6 qt6-qpa-plugins
   fonts-noto-cjk
   googletest libgtest-dev libbenchmark-dev
+  # export formats: libzip for sigrok sessions; sigrok-cli and gtkwave (vcd2fst) judge the exports
+  libzip-dev sigrok-cli gtkwave
   # the fuzz targets: clang with libFuzzer and its sanitizer runtimes
   clang libclang-rt-14-dev
 )

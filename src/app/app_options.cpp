@@ -15,6 +15,14 @@ AppOptions ParseAppOptions(const QStringList &args)
             o.port = args[++i];
         } else if (a.startsWith(QLatin1String("--port="))) {
             o.port = a.mid(7);
+        } else if (a == QLatin1String("--screenshot")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--screenshot needs a file name");
+                return o;
+            }
+            o.screenshot = args[++i];
+        } else if (a == QLatin1String("--list-ports")) {
+            o.listPorts = true;
         } else if (a == QLatin1String("--simulate")) {
             o.simulate = true;
         } else if (a == QLatin1String("--sim-no-pacing")) {
@@ -43,6 +51,7 @@ QString AppUsageText(const QString &program)
 {
     return QStringLiteral(
                "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
+               "       %1 --list-ports\n"
                "\n"
                "Front end of the 8-channel logic analyzer / 8-bit oscilloscope on a serial line.\n"
                "\n"
@@ -52,7 +61,13 @@ QString AppUsageText(const QString &program)
                "                       pseudo-terminal instead of a real port\n"
                "  --sim-no-pacing      the simulator sends as fast as it can instead of at 115200 baud\n"
                "  --sim-time-scale X   multiply the simulated capture times by X (0 = instant)\n"
+               "  --list-ports         print the serial ports of this machine and exit\n"
+               "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
+               "                       to FILE (PNG) and quit\n"
                "  --help               show this text\n"
+               "\n"
+               "Without --port and --simulate, when port 1 cannot be opened, the program offers\n"
+               "the serial ports it finds and the simulated instrument.\n"
                "\n"
                "With --simulate, Ctrl+1 ... Ctrl+5 turn the simulated instrument's input-range\n"
                "switch to x0.2, x1, x2, x4, x10 (the instrument reports it while idle).\n")

@@ -10,6 +10,8 @@ struct AppOptions {
     bool simPacing = true; // --sim-no-pacing turns the line pacing off
     double simTimeScale = 1.0;
     bool help = false;
+    QString screenshot;     // --screenshot FILE: picture of the window after a capture
+    bool listPorts = false; // --list-ports: print the machine's serial ports and exit
     QString error; // non-empty when the command line could not be understood
 };
 

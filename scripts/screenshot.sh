@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Makes the README's picture of the framed window with a simulated capture:
+# the program itself, under the offscreen platform, presses Setting and Run
+# against the simulated instrument and saves its window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target logic-analyzer
+mkdir -p docs
+QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
+  --screenshot docs/framed-window.png
+echo "docs/framed-window.png"

@@ -1,0 +1,66 @@
+// The program: options, then the framed window on the instrument's port.
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/app_icon.h"
+#include "app/app_options.h"
+#include "app/application.h"
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "frame/launcher.h"
+#include "frame/main_window.h"
+#include "frame/port_choice.h"
+#include "frame/screenshot.h"
+
+int main(int argc, char **argv)
+{
+    // Options are read before the window system is reached, so --help and
+    // --list-ports work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const AppOptions options = ParseAppOptions(arguments);
+    if (options.help) {
+        std::fputs(qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "logic-analyzer: %s\n\n%s", qPrintable(options.error),
+                     qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))));
+        return 2;
+    }
+    if (options.listPorts) {
+        std::fputs(ListPortsText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    Application app(argc, argv);
+    Application::setApplicationName(QStringLiteral("Logic Analyzer"));
+    Application::setWindowIcon(MakeAppIcon());
+
+    Launcher launcher(options);
+    QString error;
+    bool errorShown = false;
+    MainWindow *window = launcher.start(&error, &errorShown);
+    if (!window) {
+        if (errorShown)
+            std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(error));
+        else
+            ReportError(QStringLiteral("Logic Analyzer"), error);
+        return 1;
+    }
+
+    // Centred on the screen when first shown.
+    window->adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        window->move(avail.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
+    // A session that ends (log-off, shut-down) closes the window the same way.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, window, [window] { window->form().Form_QueryUnload(); });
+    window->show();
+    if (!options.screenshot.isEmpty())
+        ScheduleScreenshot(*window, options.screenshot);
+    return app.exec();
+}

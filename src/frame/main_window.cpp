@@ -1,0 +1,141 @@
+#include "frame/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "app/form1.h"
+#include "frame/status_panel.h"
+#include "frame/view_navigation.h"
+
+MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
+    : QMainWindow(parent), form_(form), portText_(portText)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(form_->windowTitle());
+    setWindowIcon(form_->windowIcon());
+    setCentralWidget(form_); // Form1 keeps its fixed size; the frame grows around it
+    form_->installEventFilter(this);
+
+    navigator_ = new ViewNavigator(*form_, this);
+    buildMenus();
+    statusBar()->setSizeGripEnabled(false);
+    status_ = new StatusPanel(*form_, *statusBar(), portText_, this);
+    connect(form_, &Form1::transactionStarted, this, &MainWindow::syncRunCaption);
+    connect(form_, &Form1::transactionEnded, this, &MainWindow::syncRunCaption);
+
+    // As large as menu bar + window + status bar, and no larger: the window
+    // does not stretch.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction *MainWindow::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The same path as the window's own close box: the port is closed and the
+    // program ends at once, also from inside a wait.
+    event->accept();
+    form_->Form_QueryUnload();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == form_ && event->type() == QEvent::WindowTitleChange)
+        setWindowTitle(form_->windowTitle()); // the mode switch renames the window
+    if (event->type() == QEvent::EnabledChange) {
+        if (QAction *a = mirrors_.value(watched))
+            a->setEnabled(static_cast<QWidget *>(watched)->isEnabled());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QAction *MainWindow::addCommand(QMenu *menu, const QString &name, const QString &text, const QKeySequence &key,
+                                const QString &tip)
+{
+    QAction *a = menu->addAction(text);
+    a->setObjectName(name);
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    a->setToolTip(tip);
+    a->setStatusTip(tip);
+    return a;
+}
+
+void MainWindow::mirrorButton(QAction *action, QPushButton *button)
+{
+    mirrors_.insert(button, action);
+    action->setEnabled(button->isEnabled());
+    button->installEventFilter(this);
+    // A menu command is a click on the button, nothing else.
+    connect(action, &QAction::triggered, button, [button] { button->click(); });
+}
+
+void MainWindow::syncRunCaption()
+{
+    runAction_->setText(form_->Command1[1]->text() == QLatin1String("Stop") ? QStringLiteral("&Stop")
+                                                                            : QStringLiteral("&Run"));
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    mirrorButton(addCommand(file, QStringLiteral("actionLoad"), QStringLiteral("&Load…"), QKeySequence::Open,
+                            QStringLiteral("Load a capture file (*.log), as the Load button")),
+                 form_->Command2[0]);
+    mirrorButton(addCommand(file, QStringLiteral("actionSave"), QStringLiteral("&Save…"), QKeySequence::Save,
+                            QStringLiteral("Save the capture to a file (*.log), as the Save button")),
+                 form_->Command2[1]);
+    file->addSeparator();
+    QAction *quit = addCommand(file, QStringLiteral("actionQuit"), QStringLiteral("&Quit"),
+                               QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("Close the port and quit"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *instrument = menuBar()->addMenu(QStringLiteral("&Instrument"));
+    instrument->setObjectName(QStringLiteral("menuInstrument"));
+    mirrorButton(addCommand(instrument, QStringLiteral("actionSetting"), QStringLiteral("Se&tting"), {},
+                            QStringLiteral("Send the settings to the instrument")),
+                 form_->Command1[0]);
+    runAction_ = addCommand(instrument, QStringLiteral("actionRun"), QStringLiteral("&Run"), QKeySequence(Qt::Key_F5),
+                            QStringLiteral("Start a measurement, or stop the one running"));
+    mirrorButton(runAction_, form_->Command1[1]);
+    mirrorButton(addCommand(instrument, QStringLiteral("actionSetRead"), QStringLiteral("Set R&ead"), {},
+                            QStringLiteral("Read the instrument's settings into the window")),
+                 form_->Command1[3]);
+    mirrorButton(addCommand(instrument, QStringLiteral("actionDataRead"), QStringLiteral("&DataRead"), {},
+                            QStringLiteral("Read the last capture from the instrument")),
+                 form_->Command1[2]);
+    connect(instrument, &QMenu::aboutToShow, this, &MainWindow::syncRunCaption);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("menuView"));
+    QAction *in = addCommand(view, QStringLiteral("actionZoomIn"), QStringLiteral("Zoom &in"),
+                             QKeySequence(Qt::CTRL | Qt::Key_Equal), QStringLiteral("One magnification step up"));
+    in->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    connect(in, &QAction::triggered, navigator_, &ViewNavigator::zoomIn);
+    QAction *out = addCommand(view, QStringLiteral("actionZoomOut"), QStringLiteral("Zoom &out"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Minus), QStringLiteral("One magnification step down"));
+    connect(out, &QAction::triggered, navigator_, &ViewNavigator::zoomOut);
+    view->addSeparator();
+    QAction *start = addCommand(view, QStringLiteral("actionGoToStart"), QStringLiteral("Go to &start"), {},
+                                QStringLiteral("Show the start of the capture"));
+    connect(start, &QAction::triggered, navigator_, &ViewNavigator::goToStart);
+    QAction *end = addCommand(view, QStringLiteral("actionGoToEnd"), QStringLiteral("Go to &end"), {},
+                              QStringLiteral("Show the end of the capture"));
+    connect(end, &QAction::triggered, navigator_, &ViewNavigator::goToEnd);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    QAction *keys = addCommand(help, QStringLiteral("actionKeys"), QStringLiteral("&Keyboard and mouse"), {},
+                               QStringLiteral("Keys and mouse actions of the waveform view"));
+    connect(keys, &QAction::triggered, this, &MainWindow::showKeyboardHelp);
+    QAction *about = addCommand(help, QStringLiteral("actionAbout"), QStringLiteral("&About"), {},
+                                QStringLiteral("Program version, Qt version and port"));
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}

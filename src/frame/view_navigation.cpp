@@ -1,0 +1,133 @@
+#include "frame/view_navigation.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "app/form1.h"
+#include "app/picture_box.h"
+
+namespace {
+constexpr double kFieldLeft = 40.0; // x of the waveform field's left edge in Picture1
+constexpr int kNotch = 120;         // angle delta of one wheel notch
+} // namespace
+
+int ViewStartKeepingSample(int oldStart, float oldMagnification, double fieldX, float newMagnification,
+                           int maximum)
+{
+    if (oldMagnification <= 0 || newMagnification <= 0)
+        return std::clamp(oldStart, 0, std::max(0, maximum));
+    fieldX = std::max(0.0, fieldX);
+    const double sample = oldStart + fieldX / double(oldMagnification);
+    const double start = std::nearbyint(sample - fieldX / double(newMagnification));
+    return int(std::clamp(start, 0.0, double(std::max(0, maximum))));
+}
+
+int ViewStartShowingEnd(int32_t sampleCount, float magnification, int maximum)
+{
+    if (sampleCount <= 0 || magnification <= 0)
+        return std::max(0, maximum);
+    const double start = std::nearbyint(double(sampleCount - 1) - 690.0 / double(magnification));
+    return int(std::clamp(start, 0.0, double(std::max(0, maximum))));
+}
+
+ViewNavigator::ViewNavigator(Form1 &form, QObject *parent) : QObject(parent), form_(form)
+{
+    form_.Picture1->installEventFilter(this);
+}
+
+void ViewNavigator::zoomIn() { form_.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub); }
+
+void ViewNavigator::zoomOut() { form_.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd); }
+
+void ViewNavigator::goToStart() { form_.HScroll1->triggerAction(QAbstractSlider::SliderToMinimum); }
+
+void ViewNavigator::goToEnd()
+{
+    QScrollBar *h = form_.HScroll1;
+    const int32_t count = form_.capture().sampleCount();
+    if (count <= 0) {
+        h->triggerAction(QAbstractSlider::SliderToMaximum);
+        return;
+    }
+    h->setValue(ViewStartShowingEnd(count, form_.state.Magnification, h->maximum()));
+}
+
+void ViewNavigator::scrollSteps(int steps)
+{
+    if (steps == 0)
+        return;
+    QScrollBar *h = form_.HScroll1;
+    const int64_t target = int64_t(h->value()) + int64_t(steps) * h->singleStep();
+    h->setValue(int(std::clamp<int64_t>(target, h->minimum(), h->maximum())));
+}
+
+void ViewNavigator::zoomAt(int steps, double pictureX)
+{
+    QScrollBar *v = form_.VScroll1;
+    const int oldStep = v->value();
+    const int oldStart = form_.HScroll1->value();
+    const float oldMag = form_.state.Magnification;
+    v->triggerAction(steps < 0 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+    if (v->value() == oldStep)
+        return; // already at the end of the magnification range
+    QScrollBar *h = form_.HScroll1;
+    h->setValue(ViewStartKeepingSample(oldStart, oldMag, pictureX - kFieldLeft, form_.state.Magnification,
+                                       h->maximum()));
+}
+
+bool ViewNavigator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == form_.Picture1) {
+        if (event->type() == QEvent::Wheel)
+            return wheel(static_cast<QWheelEvent *>(event));
+        if (event->type() == QEvent::KeyPress)
+            return key(static_cast<QKeyEvent *>(event));
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool ViewNavigator::wheel(QWheelEvent *e)
+{
+    // Shift+wheel arrives as a horizontal delta on some systems.
+    const QPoint d = e->angleDelta();
+    int delta = d.y() != 0 ? d.y() : d.x();
+    if (e->inverted())
+        delta = -delta;
+    wheelRemainder_ += delta;
+    const int notches = wheelRemainder_ / kNotch;
+    wheelRemainder_ -= notches * kNotch;
+    if (notches != 0) {
+        if (e->modifiers() & Qt::ControlModifier)
+            zoomAt(notches > 0 ? -1 : 1, e->position().x()); // away from the user zooms in
+        else
+            scrollSteps(-notches * QApplication::wheelScrollLines()); // towards the user: later
+    }
+    e->accept();
+    return true;
+}
+
+bool ViewNavigator::key(QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    QScrollBar *h = form_.HScroll1;
+    switch (e->key()) {
+    case Qt::Key_Left: h->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Right: h->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_PageUp: h->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case Qt::Key_PageDown: h->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case Qt::Key_Home: goToStart(); break;
+    case Qt::Key_End: goToEnd(); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: zoomIn(); break;
+    case Qt::Key_Minus: zoomOut(); break;
+    default: return false;
+    }
+    e->accept();
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+
+class Form1;
+class QWheelEvent;
+class QKeyEvent;
+
+// View start that keeps the sample that lay under the pointer (at field
+// offset `fieldX` pixels, with the old view start and magnification) under
+// the pointer at the new magnification, inside 0..maximum.
+int ViewStartKeepingSample(int oldStart, float oldMagnification, double fieldX, float newMagnification,
+                           int maximum);
+
+// View start that puts the end of a capture of `sampleCount` periods where
+// the largest view start puts the last possible one (690 pixels into the
+// field), inside 0..maximum.
+int ViewStartShowingEnd(int32_t sampleCount, float magnification, int maximum);
+
+// Wheel and keys on the drawing area, and the view commands of the menu.
+// Everything goes through what the user could operate: the arrows, track and
+// ends of HScroll1 and the arrows of the magnification bar VScroll1, so the
+// window's own handlers draw the view and set the readouts.
+//
+// The keys belong to the drawing area only: they are taken from Picture1's
+// key events while it has the focus, so the slider and the scroll bars keep
+// their own keys.
+class ViewNavigator : public QObject {
+    Q_OBJECT
+public:
+    explicit ViewNavigator(Form1 &form, QObject *parent = nullptr);
+
+    void zoomIn();
+    void zoomOut();
+    void goToStart();
+    void goToEnd();
+    // Scrolls by `steps` arrow steps of HScroll1 (negative: earlier).
+    void scrollSteps(int steps);
+    // One magnification step in (steps < 0) or out, keeping the sample under
+    // the drawing area's x where the scroll range allows.
+    void zoomAt(int steps, double pictureX);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool wheel(QWheelEvent *e);
+    bool key(QKeyEvent *e);
+
+    Form1 &form_;
+    int wheelRemainder_ = 0; // angle delta not yet worth a whole notch
+};
