@@ -23,7 +23,8 @@ constexpr int kMagTenth = 6;
 
 void BM_Redraw(benchmark::State &st, bool analog, int vscroll1, bool atEnd, double targetMs)
 {
-    auto form = bench::MakeForm(analog);
+    auto window = bench::MakeFramedForm(analog); // the frame listens to every redraw
+    Form1 *form = &window->form();
     const int32_t records = analog ? bench::kAnalogRecords : bench::kLogicRecords;
     bench::ReceiveStream(*form, bench::WorstCaseStream(analog, records));
     form->VScroll1->setValue(vscroll1); // magnification and scroll range, as the user sets them

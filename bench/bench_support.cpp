@@ -27,6 +27,15 @@ std::unique_ptr<Form1> MakeForm(bool analog, bool show)
     return form;
 }
 
+std::unique_ptr<MainWindow> MakeFramedForm(bool analog, bool show)
+{
+    auto window = std::make_unique<MainWindow>(MakeForm(analog, false).release(), QStringLiteral("bench"));
+    if (show)
+        window->show();
+    DrainEvents();
+    return window;
+}
+
 std::unique_ptr<Form1> MakeFormOnPort(const QString &device, bool show)
 {
     Form1::endProgram = quietEnd;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "frame/main_window.h"
 
 // Shared pieces of the benchmarks: windows without a device, worst-case
 // sample streams and the measuring helpers.
@@ -20,6 +21,9 @@ constexpr double kLineByteSeconds = 10.0 / 115200.0; // one byte on the serial l
 // A started window with no serial device, in Logic or Analog mode.
 // Closing it does not end the program.
 std::unique_ptr<Form1> MakeForm(bool analog, bool show = true);
+// The same window inside the program's frame (menus, status bar), as the
+// program shows it.
+std::unique_ptr<MainWindow> MakeFramedForm(bool analog, bool show = true);
 // A started window on a serial device path (a pseudo-terminal).
 std::unique_ptr<Form1> MakeFormOnPort(const QString &device, bool show = true);
 
