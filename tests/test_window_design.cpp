@@ -141,8 +141,12 @@ TEST_P(ControlTable, MatchesTheDesign)
     const QRect designed = box(c.left, c.top, c.width, c.height);
     if (qobject_cast<QLabel *>(w) && w->objectName() != QLatin1String("Image1")
         && w->objectName() != QLatin1String("Label3(2)") && w->objectName() != QLatin1String("Label5")) {
-        // Text labels may have grown to fit the font, never shrunk or moved away.
-        EXPECT_TRUE(w->geometry().contains(designed))
+        // Text labels may have grown to fit the font, never shrunk or moved away;
+        // only Label3(0) gives up its last row, which lies on the channel buttons.
+        QRect kept = designed;
+        if (w->objectName() == QLatin1String("Label3(0)"))
+            kept.setBottom(kept.bottom() - 1);
+        EXPECT_TRUE(w->geometry().contains(kept))
             << c.name << " at " << w->geometry().x() << "," << w->geometry().y() << " "
             << w->geometry().width() << "x" << w->geometry().height();
     } else {
@@ -209,12 +213,16 @@ TEST_F(DesignState, FontsOfWindowAndControls)
         QWidget *w = control(c.name);
         if (!w || QString::fromLatin1(c.name).startsWith(QLatin1String("Command2")))
             continue;
+        // A caption too wide or too tall for its control in the fallback font is
+        // drawn a little smaller (tests/test_caption_fit.cpp), never below 7 pt.
         if (QLatin1String(c.name) == QLatin1String("Label5")) {
-            EXPECT_EQ(w->font().pointSize(), 36);
+            EXPECT_LE(w->font().pointSizeF(), 36.0);
+            EXPECT_GE(w->font().pointSizeF(), 30.0);
             continue;
         }
         EXPECT_TRUE(w->font().families().contains(QStringLiteral("ＭＳ Ｐゴシック"))) << c.name;
-        EXPECT_EQ(w->font().pointSize(), 9) << c.name;
+        EXPECT_LE(w->font().pointSizeF(), 9.0) << c.name;
+        EXPECT_GE(w->font().pointSizeF(), 7.0) << c.name;
     }
 }
 

@@ -10,11 +10,20 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
+#include <algorithm>
 
 #include "app/channel_column.h"
 #include "app/form1.h"
 #include "app/picture_box.h"
 #include "device/serial_port.h"
+#include "device/wire_protocol.h"
+#include "display/magnification.h"
+#include "display/readouts.h"
+#include "settings/rate_table.h"
 
 namespace {
 
@@ -359,35 +368,361 @@ void Form1::buildControls()
     setTabOrder();
 }
 
-// The named Japanese fonts are not on every system, and the fallbacks are
-// taller: a label that cannot show one line of its font grows around its
-// centre, and a caption wider than its box widens it.
+namespace {
+
+// ---- fitting captions to their controls
+
+// Captions shrink in half points, never below 7 pt.
+constexpr qreal kSmallestPointSize = 7.0;
+constexpr qreal kPointSizeStep = 0.5;
+
+// The factors of the input-range list (Combo2).
+constexpr float kRangeFactors[] = {0.2f, 1.0f, 2.0f, 4.0f, 10.0f};
+
+// A time cursor reaches 10 pixels past the field of the last view start:
+// 100 sample periods at the smallest magnification (1/10).
+constexpr int kCursorReach = 100;
+
+int longestCapture(bool analog) { return analog ? wire::ANALOG_MAX_LENGTH : wire::LOGIC_MAX_LENGTH; }
+
+float periodOf(bool analog, int rate)
+{
+    float period = 0.0f;
+    rates::periodUs(analog, rate, &period);
+    return period;
+}
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// Texts that differ only in their digits are fitted as one: a digit is
+// always measured as the widest digit of the font.
+QStringList digitPatterns(const QStringList &texts)
+{
+    QStringList patterns;
+    for (QString t : texts) {
+        for (QChar &c : t)
+            if (isDigit(c))
+                c = QLatin1Char('0');
+        if (!patterns.contains(t))
+            patterns << t;
+    }
+    return patterns;
+}
+
+int widestAdvance(const QFontMetrics &fm, const QStringList &patterns)
+{
+    QChar widestDigit = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d)
+        if (fm.horizontalAdvance(QLatin1Char(d)) > fm.horizontalAdvance(widestDigit))
+            widestDigit = QLatin1Char(d);
+    int widest = 0;
+    for (QString t : patterns) {
+        for (QChar &c : t)
+            if (isDigit(c))
+                c = widestDigit;
+        widest = std::max(widest, fm.horizontalAdvance(t));
+    }
+    return widest;
+}
+
+// Whether the ink of every text, drawn as one line centred in a box `height`
+// pixels tall the way a label centres it, stays inside the box.
+bool inkFitsHeight(const QFont &font, const QStringList &texts, int height)
+{
+    const QFontMetricsF fm(font);
+    const qreal baseline = (height - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
+    for (const QString &t : texts) {
+        if (t.isEmpty())
+            continue;
+        const QRectF ink = fm.tightBoundingRect(t); // relative to the baseline
+        if (baseline + ink.top() < 0 || baseline + ink.bottom() > height)
+            return false;
+    }
+    return true;
+}
+
+// First and last free pixel along one axis.
+struct Span {
+    int lo, hi;
+};
+
+// The stretch along one axis that a box of `self` (in its parent's
+// coordinates) may take: bounded by the parent and by every other child of the
+// parent that shares rows (horizontally) or columns (vertically) with the box,
+// shown or hidden.
+Span freeSpan(const QWidget *self, const QRect &box, Qt::Orientation o)
+{
+    const QWidget *parent = self->parentWidget();
+    const bool across = o == Qt::Horizontal;
+    Span s{0, (across ? parent->width() : parent->height()) - 1};
+    for (const QObject *child : parent->children()) {
+        const auto *w = qobject_cast<const QWidget *>(child);
+        if (!w || w == self || w->isWindow())
+            continue;
+        const QRect g = w->geometry();
+        const bool shares = across ? g.top() <= box.bottom() && g.bottom() >= box.top()
+                                   : g.left() <= box.right() && g.right() >= box.left();
+        if (!shares)
+            continue;
+        const bool beyond = across ? g.center().x() > box.center().x() : g.center().y() > box.center().y();
+        if (beyond)
+            s.hi = std::min(s.hi, (across ? g.left() : g.top()) - 1);
+        else
+            s.lo = std::max(s.lo, (across ? g.right() : g.bottom()) + 1);
+    }
+    return s;
+}
+
+// Keeps [lo, hi] inside `room` and grows it to `need` pixels there: towards
+// the end `toward` points to (-1 start, +1 end, 0 both evenly) first, then
+// towards the other end.
+void fitSpan(int &lo, int &hi, int need, Span room, int toward)
+{
+    lo = std::max(lo, room.lo);
+    hi = std::min(hi, room.hi);
+    const int missing = need - (hi - lo + 1);
+    if (missing <= 0)
+        return;
+    int before = toward < 0 ? missing : toward > 0 ? 0 : missing / 2;
+    int after = missing - before;
+    const int roomBefore = std::max(0, lo - room.lo);
+    const int roomAfter = std::max(0, room.hi - hi);
+    if (after > roomAfter) {
+        before += after - roomAfter;
+        after = roomAfter;
+    }
+    if (before > roomBefore) {
+        after = std::min(roomAfter, after + before - roomBefore);
+        before = roomBefore;
+    }
+    lo -= before;
+    hi += after;
+}
+
+enum class LabelRoom {
+    FixedBox,       // keeps its box
+    Taller,         // grows to one line of its font, keeps its width (a coloured box)
+    TallerAndWider, // also widens into the free room beside it
+};
+
+// Fits a label to the widest of its caption and `texts` at the largest size of
+// its font that fits.
+void fitLabel(QLabel *l, QStringList texts, LabelRoom room)
+{
+    texts << l->text();
+    const QStringList patterns = digitPatterns(texts);
+    const QRect designed = l->geometry();
+    const Qt::Alignment horizontal = l->alignment() & Qt::AlignHorizontal_Mask;
+    const int toward = (horizontal & Qt::AlignLeft) ? 1 : (horizontal & Qt::AlignRight) ? -1 : 0;
+    QFont font = l->font();
+    const qreal designedSize = font.pointSizeF();
+    QRect r;
+    for (qreal size = designedSize;; size -= kPointSizeStep) {
+        font.setPointSizeF(size);
+        const QFontMetrics fm(font);
+        const int textWidth = widestAdvance(fm, patterns);
+        r = designed;
+        if (room != LabelRoom::FixedBox) {
+            int top = r.top(), bottom = r.bottom();
+            fitSpan(top, bottom, fm.height(), freeSpan(l, r, Qt::Vertical), 0);
+            r.setTop(top);
+            r.setBottom(bottom);
+        }
+        if (room == LabelRoom::TallerAndWider) {
+            // A pixel of air on either side where the room allows.
+            int left = r.left(), right = r.right();
+            fitSpan(left, right, textWidth + 2, freeSpan(l, r, Qt::Horizontal), toward);
+            r.setLeft(left);
+            r.setRight(right);
+        }
+        const bool fits = textWidth <= r.width() && inkFitsHeight(font, patterns, r.height());
+        if (fits || size - kPointSizeStep < kSmallestPointSize)
+            break;
+    }
+    if (font.pointSizeF() != designedSize)
+        l->setFont(font);
+    l->setGeometry(r);
+    l->setAlignment(horizontal | Qt::AlignVCenter);
+}
+
+// Shrinks the font of a control whose box stays as it is until the widest
+// text is at most `room` pixels wide.
+void shrinkToFit(QWidget *w, const QStringList &texts, int room)
+{
+    const QStringList patterns = digitPatterns(texts);
+    QFont font = w->font();
+    const qreal designedSize = font.pointSizeF();
+    while (widestAdvance(QFontMetrics(font), patterns) > room
+           && font.pointSizeF() - kPointSizeStep >= kSmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - kPointSizeStep);
+    if (font.pointSizeF() != designedSize)
+        w->setFont(font);
+}
+
+// A button centres its caption (and any of `texts` it shows later) in the
+// style's contents area.
+void fitButton(QPushButton *b, QStringList texts)
+{
+    texts << b->text();
+    QStyleOptionButton o;
+    o.initFrom(b);
+    o.text = b->text();
+    shrinkToFit(b, texts, b->style()->subElementRect(QStyle::SE_PushButtonContents, &o, b).width());
+}
+
+// A list shows its current entry one pixel inside its edit field.
+void fitList(QComboBox *c, const QStringList &entries)
+{
+    QStyleOptionComboBox o;
+    o.initFrom(c);
+    o.editable = c->isEditable();
+    o.frame = c->hasFrame();
+    const QRect field = c->style()->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, c);
+    shrinkToFit(c, entries, field.width() - 2);
+}
+
+// A line edit keeps its text margins and two more pixels on either side.
+void fitLengthBox(QLineEdit *e, QStringList texts)
+{
+    texts << e->text();
+    QStyleOptionFrame o;
+    o.initFrom(e);
+    o.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &o, e) : 0;
+    o.midLineWidth = 0;
+    o.state |= QStyle::State_Sunken;
+    const QMargins m = e->textMargins();
+    const int room = e->style()->subElementRect(QStyle::SE_LineEditContents, &o, e).width() - m.left()
+        - m.right() - 4;
+    shrinkToFit(e, texts, room);
+}
+
+// ---- the texts captions take at run time
+
+QStringList magnificationCaptions()
+{
+    QStringList texts;
+    MagnificationStep step;
+    for (int v = 0; LookupMagnification(v, &step); ++v)
+        texts << step.label;
+    return texts;
+}
+
+// The length of the longest capture at every rate of both modes: the widest
+// text the length box and the measurement-time caption show.
+QStringList measurementLengths()
+{
+    QStringList texts;
+    for (bool analog : {false, true})
+        for (int rate = 0; rate < rates::kCount; ++rate)
+            texts << UpdateReadoutsText(periodOf(analog, rate), longestCapture(analog), false);
+    return texts;
+}
+
+QStringList measurementCaptions()
+{
+    QStringList texts;
+    for (const QString &length : measurementLengths())
+        texts << QStringLiteral("Measurement Time   Max ") + length;
+    return texts;
+}
+
+// The time between the cursors with its frequency, either way round, at the
+// longest capture and at the farthest a cursor reaches past it, at every rate
+// of both modes: there the time has the most digits, and across the rates
+// these include the widest readout of all counts (which
+// tests/test_caption_fit.cpp measures one by one).
+QStringList cursorTimeReadouts()
+{
+    QStringList texts;
+    for (bool analog : {false, true})
+        for (int rate = 0; rate < rates::kCount; ++rate)
+            for (int count : {longestCapture(analog), longestCapture(analog) + kCursorReach})
+                for (int sign : {1, -1})
+                    texts << UpdateReadoutsText(periodOf(analog, rate), sign * count, true);
+    return texts;
+}
+
+// The voltage cursors stay in the 140 pixels of the analog band.
+QStringList voltageReadouts()
+{
+    QStringList texts;
+    for (float factor : kRangeFactors)
+        for (int dy = -140; dy <= 140; ++dy)
+            texts << VoltageText(float(dy), 0.0f, factor);
+    return texts;
+}
+
+QStringList triggerLevelReadouts()
+{
+    QStringList texts;
+    for (float factor : kRangeFactors)
+        for (int v = 0; v <= 255; ++v)
+            texts << TriggerLevelText(v, factor);
+    return texts;
+}
+
+} // namespace
+
+// The positions were laid out for the named Japanese fonts, which are not on
+// every system; the fallbacks are wider and taller. Every caption is fitted to
+// its control in the longest form it takes at run time, in either mode:
+// - a label takes one line of its font and the width of its widest text from
+//   the free room around it, never reaching into another control;
+// - where that room (or the control's own box) is too small, the caption's
+//   font shrinks to the largest size that fits, not below 7 pt.
+// Buttons, lists and the length box keep their places and sizes. The drawing
+// area's captions (view start and banner) keep their boxes; the name column
+// fits its names itself.
 void Form1::fitLabelsToFont()
 {
-    for (QLabel *l : {Label1, Label2, Label3[0], Label3[1], Label3[3], Label4, Label6, Label7, Label8}) {
-        const QFontMetrics fm(l->font());
-        QRect r = l->geometry();
-        const int needH = fm.height();
+    fitLabel(Label3[0], {}, LabelRoom::TallerAndWider);
+    fitLabel(Label3[3], {}, LabelRoom::TallerAndWider);
+    fitLabel(Label3[1], measurementCaptions(), LabelRoom::TallerAndWider);
+    fitLabel(Label1, magnificationCaptions(), LabelRoom::TallerAndWider);
+    // The readouts' coloured boxes keep their width.
+    fitLabel(Label2, cursorTimeReadouts(), LabelRoom::Taller);
+    fitLabel(Label4, voltageReadouts(), LabelRoom::Taller);
+    fitLabel(Label8, {}, LabelRoom::TallerAndWider);
+    fitLabel(Label7, triggerLevelReadouts(), LabelRoom::TallerAndWider);
+    fitLabel(Label5, {QStringLiteral("測定中"), QStringLiteral("設定中"), QStringLiteral("読込中")},
+             LabelRoom::FixedBox);
+
+    // The view-start readout under the name column: one line of its font,
+    // grown around its centre.
+    {
+        QRect r = Label6->geometry();
+        const int needH = QFontMetrics(Label6->font()).height();
         if (r.height() < needH) {
-            const int grow = needH - r.height();
-            r.setTop(r.top() - grow / 2);
+            r.setTop(r.top() - (needH - r.height()) / 2);
             r.setHeight(needH);
         }
-        // The measurement-time caption changes at run time: fit its longest form.
-        const QString widest = l == Label3[1] ? QStringLiteral("Measurement Time   Max 327.67ms") : l->text();
-        const int needW = fm.horizontalAdvance(widest) + 2;
-        if (l != Label2 && l != Label4 && r.width() < needW) {
-            const int grow = needW - r.width();
-            if (l->alignment() & Qt::AlignRight)
-                r.setLeft(r.left() - grow);
-            else if (l->alignment() & Qt::AlignHCenter)
-                r.adjust(-grow / 2, 0, grow - grow / 2, 0);
-            else
-                r.setWidth(needW);
-        }
-        l->setGeometry(r);
-        l->setAlignment((l->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+        Label6->setGeometry(r);
+        Label6->setAlignment((Label6->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
     }
+
+    fitButton(Option1[0], {QStringLiteral("Level"), QStringLiteral("level"), QStringLiteral("Trigger")});
+    fitButton(Option1[1], {QStringLiteral("Pattern"), QStringLiteral("FreeRun")});
+    for (QPushButton *b : Option2)
+        fitButton(b, {});
+    for (QPushButton *b : Option3)
+        fitButton(b, {QStringLiteral("Trigger"), QStringLiteral("N/A")});
+    for (QPushButton *b : Check1)
+        fitButton(b, {QStringLiteral("0"), QStringLiteral("1")});
+    fitButton(Command1[0], {});
+    fitButton(Command1[1], {QStringLiteral("Run"), QStringLiteral("Stop")});
+    fitButton(Command1[2], {});
+    fitButton(Command1[3], {});
+    for (QPushButton *b : Option4)
+        fitButton(b, {});
+    for (QPushButton *b : Command2)
+        fitButton(b, {});
+
+    fitList(Combo1, rates::logicEntries() + rates::analogEntries());
+    QStringList ranges;
+    for (int i = 0; i < Combo2->count(); ++i)
+        ranges << Combo2->itemText(i);
+    fitList(Combo2, ranges);
+    fitLengthBox(Text1, measurementLengths());
 }
 
 void Form1::setTabOrder()
