@@ -3,7 +3,6 @@
 #include <QtGlobal>
 
 #include "frame/main_window.h"
-#include "frame/program_version.h"
 
 QString KeyboardHelpHtml()
 {
