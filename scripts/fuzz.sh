@@ -8,8 +8,10 @@
 #                         with mode switches, presses, Loads and scrolling
 #   fuzz_capture_file     any bytes as a capture file, through the reader and
 #                         the Load parser
+#   fuzz_import           any bytes as a .log, .vcd, .csv or .sr file to import
+#                         (the first byte picks the format)
 #
-# Both stop on a crash, a sanitizer report (ASan, UBSan), an input that runs
+# All stop on a crash, a sanitizer report (ASan, UBSan), an input that runs
 # longer than 20 s, or a broken invariant. The input is then left in
 # build-fuzz/artifacts/; keep it under tests/fuzz/regressions/<target>/ once the
 # fault is fixed, so that every test run replays it. New corpus entries go to
@@ -24,7 +26,7 @@ fi
 
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLA_BUILD_FUZZ=ON -DLA_BUILD_TESTS=OFF -DLA_WERROR=ON >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_receive_handler fuzz_capture_file
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_receive_handler fuzz_capture_file fuzz_import
 
 export QT_QPA_PLATFORM=offscreen
 # Leaks are not checked here: Qt keeps caches for the life of the process
@@ -35,7 +37,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 mkdir -p build-fuzz/artifacts
 status=0
-for target in receive_handler capture_file; do
+for target in receive_handler capture_file import; do
   case "$target" in
     receive_handler) max_len=8192 ;;
     *) max_len=65536 ;;

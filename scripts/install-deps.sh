@@ -6,11 +6,15 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  libqt6svg6 qt6-qpa-plugins
+  libqt6svg6 qt6-svg-dev qt6-qpa-plugins
   fonts-noto-cjk
   googletest libgtest-dev libbenchmark-dev
   # export formats: libzip for sigrok sessions; sigrok-cli and gtkwave (vcd2fst) judge the exports
   libzip-dev sigrok-cli gtkwave
+  # protocol decoding (src/decode): libsigrokdecode; sigrok-cli judges its annotations
+  libsigrokdecode-dev
+  # the installed files and the Debian package: their validators, shlibdeps and what it calls
+  desktop-file-utils appstream dpkg-dev file
   # the fuzz targets: clang with libFuzzer and its sanitizer runtimes
   clang libclang-rt-14-dev
 )

@@ -9,6 +9,7 @@
 
 #include "support/form_fixture.h"
 #include "support/hostile_input.h"
+#include "support/import_input.h"
 
 namespace {
 
@@ -62,6 +63,18 @@ TEST(FuzzRegressions, CaptureFileInputsFollowTheFieldRules)
         const QByteArray data = Contents(info);
         EXPECT_EQ(hostile::RunCaptureFileInput(reinterpret_cast<const uint8_t *>(data.constData()),
                                                size_t(data.size())),
+                  "");
+    }
+}
+
+TEST(FuzzRegressions, ImportInputsAreRefusedWithAMessageOrComeBackUnchanged)
+{
+    const QFileInfoList inputs = Inputs(QStringLiteral("import"));
+    ASSERT_FALSE(inputs.isEmpty()) << "no inputs under " << qPrintable(FuzzDir());
+    for (const QFileInfo &info : inputs) {
+        SCOPED_TRACE(info.absoluteFilePath().toStdString());
+        const QByteArray data = Contents(info);
+        EXPECT_EQ(hostile::RunImportInput(reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size())),
                   "");
     }
 }

@@ -7,6 +7,8 @@ AppOptions ParseAppOptions(const QStringList &args)
         const QString &a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a == QLatin1String("--port")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--port needs a device name");
@@ -15,6 +17,19 @@ AppOptions ParseAppOptions(const QStringList &args)
             o.port = args[++i];
         } else if (a.startsWith(QLatin1String("--port="))) {
             o.port = a.mid(7);
+        } else if (a == QLatin1String("--export")) {
+            if (i + 2 >= args.size()) {
+                o.error = QStringLiteral("--export needs an input and an output file");
+                return o;
+            }
+            o.exportFrom = args[++i];
+            o.exportTo = args[++i];
+        } else if (a == QLatin1String("--open")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--open needs a file name");
+                return o;
+            }
+            o.openFile = args[++i];
         } else if (a == QLatin1String("--screenshot")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--screenshot needs a file name");
@@ -51,7 +66,8 @@ QString AppUsageText(const QString &program)
 {
     return QStringLiteral(
                "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
-               "       %1 --list-ports\n"
+               "       %1 --export IN OUT\n"
+               "       %1 --list-ports | --version | --help\n"
                "\n"
                "Front end of the 8-channel logic analyzer / 8-bit oscilloscope on a serial line.\n"
                "\n"
@@ -61,9 +77,13 @@ QString AppUsageText(const QString &program)
                "                       pseudo-terminal instead of a real port\n"
                "  --sim-no-pacing      the simulator sends as fast as it can instead of at 115200 baud\n"
                "  --sim-time-scale X   multiply the simulated capture times by X (0 = instant)\n"
+               "  --open FILE          start with the capture file FILE in view (.log, .vcd, .csv, .sr)\n"
+               "  --export IN OUT      convert the capture file IN to OUT, by their extensions\n"
+               "                       (.log .vcd .csv .sr -> .log .vcd .csv .sr .png .svg), no window\n"
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"
+               "  --version            print the program's version and exit\n"
                "  --help               show this text\n"
                "\n"
                "Without --port and --simulate, when port 1 cannot be opened, the program offers\n"

@@ -10,6 +10,9 @@ struct AppOptions {
     bool simPacing = true; // --sim-no-pacing turns the line pacing off
     double simTimeScale = 1.0;
     bool help = false;
+    bool version = false; // --version: print the program's version and exit
+    QString exportFrom, exportTo; // --export IN OUT: convert a capture file, no window
+    QString openFile;             // --open FILE: start with this capture file in view
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
     bool listPorts = false; // --list-ports: print the machine's serial ports and exit
     QString error; // non-empty when the command line could not be understood

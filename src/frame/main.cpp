@@ -8,6 +8,8 @@
 #include "app/application.h"
 #include "app/error_report.h"
 #include "app/form1.h"
+#include "frame/capture_commands.h"
+#include "frame/export_command.h"
 #include "frame/launcher.h"
 #include "frame/main_window.h"
 #include "frame/port_choice.h"
@@ -25,11 +27,17 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("logic-analyzer %s\n", LA_VERSION);
+        return 0;
+    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "logic-analyzer: %s\n\n%s", qPrintable(options.error),
                      qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))));
         return 2;
     }
+    if (!options.exportFrom.isEmpty())
+        return RunExportCommand(argc, argv, options.exportFrom, options.exportTo);
     if (options.listPorts) {
         std::fputs(ListPortsText().toLocal8Bit().constData(), stdout);
         return 0;
@@ -60,6 +68,8 @@ int main(int argc, char **argv)
     // A session that ends (log-off, shut-down) closes the window the same way.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, window, [window] { window->form().Form_QueryUnload(); });
     window->show();
+    if (!options.openFile.isEmpty())
+        window->captureCommands().open(options.openFile);
     if (!options.screenshot.isEmpty())
         ScheduleScreenshot(*window, options.screenshot);
     return app.exec();

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 #include "app/form1.h"
+#include "frame/capture_commands.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
 
@@ -93,9 +94,19 @@ void MainWindow::buildMenus()
                             QStringLiteral("Save the capture to a file (*.log), as the Save button")),
                  form_->Command2[1]);
     file->addSeparator();
+    captureCommands_ = new CaptureCommands(*form_, *this);
+    QMenu *exportMenu = new QMenu(QStringLiteral("&Export"), file);
+    exportMenu->setObjectName(QStringLiteral("menuExport"));
+    QMenu *edit = new QMenu(QStringLiteral("&Edit"), this);
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    captureCommands_->addTo(file, exportMenu, edit);
+    file->addMenu(exportMenu);
+    file->addSeparator();
     QAction *quit = addCommand(file, QStringLiteral("actionQuit"), QStringLiteral("&Quit"),
                                QKeySequence(Qt::CTRL | Qt::Key_Q), QStringLiteral("Close the port and quit"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    menuBar()->addMenu(edit);
 
     QMenu *instrument = menuBar()->addMenu(QStringLiteral("&Instrument"));
     instrument->setObjectName(QStringLiteral("menuInstrument"));

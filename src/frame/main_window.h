@@ -8,6 +8,7 @@ class Form1;
 class QAction;
 class QMenu;
 class QPushButton;
+class CaptureCommands;
 class StatusPanel;
 class ViewNavigator;
 
@@ -27,6 +28,7 @@ public:
     Form1 &form() { return *form_; }
     StatusPanel &status() { return *status_; }
     ViewNavigator &navigator() { return *navigator_; }
+    CaptureCommands &captureCommands() { return *captureCommands_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -51,6 +53,7 @@ private:
     QString portText_;
     StatusPanel *status_ = nullptr;
     ViewNavigator *navigator_ = nullptr;
+    CaptureCommands *captureCommands_ = nullptr;
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

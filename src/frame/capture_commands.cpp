@@ -1,0 +1,100 @@
+#include "frame/capture_commands.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "export/image_export.h"
+#include "frame/capture_transfer.h"
+
+CaptureCommands::CaptureCommands(Form1 &form, QWidget &window) : QObject(&window), form_(form), window_(window)
+{
+    askFileName = [this](const QString &title, const QString &filter, bool save) {
+        return save ? QFileDialog::getSaveFileName(&window_, title, QString(), filter)
+                    : QFileDialog::getOpenFileName(&window_, title, QString(), filter);
+    };
+    connect(&form_, &Form1::captureChanged, this, &CaptureCommands::followCapture);
+}
+
+void CaptureCommands::addTo(QMenu *file, QMenu *exportMenu, QMenu *edit)
+{
+    QAction *openAction = file->addAction(QStringLiteral("&Open capture…"), this, &CaptureCommands::openCapture);
+    openAction->setObjectName(QStringLiteral("actionOpenCapture"));
+    openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    openAction->setToolTip(QStringLiteral("Open a capture file: *.log, or VCD, CSV and sigrok session files"));
+
+    struct Format {
+        const char *name, *text, *filter;
+    } const formats[] = {
+        {"actionExportVcd", "Value Change Dump (*.vcd)", "Value Change Dump (*.vcd)"},
+        {"actionExportCsv", "CSV (*.csv)", "CSV (*.csv)"},
+        {"actionExportSr", "sigrok session (*.sr)", "sigrok session (*.sr)"},
+        {"actionExportPng", "PNG image (*.png)", "PNG image (*.png)"},
+        {"actionExportSvg", "SVG image (*.svg)", "SVG image (*.svg)"},
+    };
+    for (const Format &f : formats) {
+        const QString filter = QString::fromUtf8(f.filter);
+        QAction *a = exportMenu->addAction(QString::fromUtf8(f.text), this,
+                                           [this, filter] { exportAs(QStringLiteral("Export"), filter); });
+        a->setObjectName(QString::fromLatin1(f.name));
+        a->setToolTip(QStringLiteral("Write the capture in view as %1").arg(filter));
+        needCapture_ << a;
+    }
+    QAction *copy = edit->addAction(QStringLiteral("&Copy image"), this, &CaptureCommands::copyImage);
+    copy->setObjectName(QStringLiteral("actionCopyImage"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setToolTip(QStringLiteral("Put a picture of the waveform on the clipboard"));
+    needCapture_ << copy;
+    followCapture();
+}
+
+void CaptureCommands::followCapture()
+{
+    const bool any = form_.state.LastSampleIndex >= 0;
+    for (QAction *a : needCapture_)
+        a->setEnabled(any);
+}
+
+void CaptureCommands::openCapture()
+{
+    const QString path =
+        askFileName(QStringLiteral("Open capture"),
+                    QStringLiteral("Captures (*.log *.vcd *.csv *.sr);;logファイル (*.log);;Value Change Dump (*.vcd);;"
+                                   "CSV (*.csv);;sigrok session (*.sr)"),
+                    false);
+    if (!path.isEmpty())
+        open(path);
+}
+
+void CaptureCommands::open(const QString &path)
+{
+    QString error;
+    QStringList warnings;
+    if (!ImportIntoWindow(form_, path, &error, &warnings)) {
+        ReportWarning(QStringLiteral("Open capture"), error);
+        return;
+    }
+    if (!warnings.isEmpty())
+        ReportWarning(QStringLiteral("Open capture"), warnings.join(QLatin1Char('\n')));
+}
+
+void CaptureCommands::exportAs(const QString &title, const QString &filter)
+{
+    QString path = askFileName(title, filter, true);
+    if (path.isEmpty())
+        return;
+    // The dialog's filter names the format; a name typed without it gets it.
+    const int star = filter.lastIndexOf(QLatin1String("*."));
+    const QString suffix = filter.mid(star + 1, filter.size() - star - 2);
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    QString error;
+    if (!ExportFromWindow(form_, path, &error))
+        ReportWarning(title, error);
+}
+
+void CaptureCommands::copyImage() { QGuiApplication::clipboard()->setImage(CaptureImage(form_)); }

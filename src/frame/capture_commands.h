@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class Form1;
+class QAction;
+class QMenu;
+class QWidget;
+
+// File → Open capture…, File → Export ▸ and Edit → Copy image: the capture in
+// view leaves the window in the formats other tools read, and their files
+// come in as a Load would bring a "*.log" file.
+class CaptureCommands : public QObject {
+    Q_OBJECT
+public:
+    CaptureCommands(Form1 &form, QWidget &window);
+
+    // Adds the commands to the menus; export and copy follow whether a
+    // capture is in view.
+    void addTo(QMenu *file, QMenu *exportMenu, QMenu *edit);
+
+    // Asks for a file name (empty = cancelled). Tests replace it.
+    std::function<QString(const QString &title, const QString &filter, bool save)> askFileName;
+
+    void openCapture();
+    // Imports the file into the window; what went wrong or was adapted is
+    // shown in a message.
+    void open(const QString &path);
+    void exportAs(const QString &title, const QString &filter);
+    void copyImage();
+
+private:
+    void followCapture();
+
+    Form1 &form_;
+    QWidget &window_;
+    QList<QAction *> needCapture_;
+};

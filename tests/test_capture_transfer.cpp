@@ -1,0 +1,221 @@
+// Captures leaving and entering the window: export in every format, import
+// ending as a Load of the equivalent "*.log", pictures, the menu commands and
+// the command-line conversion.
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/error_report.h"
+#include "app/picture_box.h"
+#include "export/log_export.h"
+#include "frame/capture_commands.h"
+#include "frame/capture_transfer.h"
+#include "frame/main_window.h"
+#include "support/form_fixture.h"
+
+namespace {
+
+// A stream with a change every `every` periods; Analog records carry a ramp.
+QByteArray Stream(bool analog, int every, int length)
+{
+    QByteArray s(1, char(0x02));
+    for (int t = 0, k = 0; t < length; t += every, ++k) {
+        s.append(char(t >> 8));
+        s.append(char(t & 0xFF));
+        s.append(char(uint8_t(k * 37 + (k >> 3))));
+        if (analog)
+            s.append(char(uint8_t(k * 5)));
+    }
+    s.append(char(0x80));
+    return s;
+}
+
+std::unique_ptr<MainWindow> Framed()
+{
+    auto w = std::make_unique<MainWindow>(MakeDetachedForm(false).release(), QStringLiteral("test"));
+    w->show();
+    DeliverEvents();
+    return w;
+}
+
+// Settings, a capture read from the scripted instrument, at rate `rate`.
+void Capture(Form1 &form, bool analog, int rate)
+{
+    if (analog)
+        form.Option4[1]->setChecked(true);
+    form.Combo1->setCurrentIndex(rate);
+    const QByteArray stream = Stream(analog, analog ? 1 : 3, analog ? 3000 : 32767);
+    ScriptInstrument(form, [stream](const QByteArray &w) {
+        const int code = uint8_t(w[0]) & 0x0F;
+        return code == 6 || code == 7 ? stream : Bytes({0x06});
+    });
+    form.Command1[0]->click();
+    form.Command1[1]->click();
+    DeliverEvents();
+}
+
+void ExpectSameWindowCapture(const Form1 &a, const Form1 &b, const char *what)
+{
+    const ::Capture ca = a.capture(), cb = b.capture();
+    EXPECT_EQ(ca.mode(), cb.mode()) << what;
+    EXPECT_EQ(ca.rateIndex(), cb.rateIndex()) << what;
+    EXPECT_EQ(ca.expandLogic(), cb.expandLogic()) << what;
+    EXPECT_EQ(ca.expandAnalog(), cb.expandAnalog()) << what;
+}
+
+TEST(CaptureTransfer, ExportThenImportGivesTheCaptureAndTheStateOfALoad)
+{
+    QTemporaryDir dir;
+    for (const bool analog : {false, true}) {
+        auto source = Framed();
+        Capture(source->form(), analog, 2);
+        ASSERT_GT(source->form().state.LastSampleIndex, 100);
+
+        // What a Load of the equivalent "*.log" gives.
+        const QString logPath = dir.filePath(QStringLiteral("equivalent.log"));
+        QFile log(logPath);
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+        log.write(CaptureLogText(source->form().capture()));
+        log.close();
+        auto loaded = Framed();
+        loaded->form().showFileDialog = [logPath](CommonDialog &d, bool) {
+            d.FileName = logPath;
+            return DialogResult::Confirmed;
+        };
+        loaded->form().Command2[0]->click();
+
+        for (const char *ext : {"vcd", "csv", "sr", "log"}) {
+            const QString path = dir.filePath(QStringLiteral("capture.%1").arg(QLatin1String(ext)));
+            QString error;
+            ASSERT_TRUE(ExportFromWindow(source->form(), path, &error)) << qPrintable(error);
+            auto target = Framed();
+            QStringList warnings;
+            ASSERT_TRUE(ImportIntoWindow(target->form(), path, &error, &warnings)) << qPrintable(error);
+            EXPECT_TRUE(warnings.isEmpty()) << ext << ": " << qPrintable(warnings.join(QLatin1Char('\n')));
+            ExpectSameWindowCapture(source->form(), target->form(), ext);
+            // The window is in the state the Load left, settings and store alike.
+            const Form1 &t = target->form(), &l = loaded->form();
+            EXPECT_EQ(t.isAnalogMode(), l.isAnalogMode()) << ext;
+            EXPECT_EQ(t.Combo1->currentIndex(), l.Combo1->currentIndex()) << ext;
+            EXPECT_EQ(t.state.LastSampleIndex, l.state.LastSampleIndex) << ext;
+            EXPECT_EQ(t.Label6->text(), l.Label6->text()) << ext;
+            EXPECT_EQ(t.Picture1->drawnLineCount(), l.Picture1->drawnLineCount()) << ext;
+        }
+    }
+}
+
+TEST(CaptureTransfer, ARefusedFileChangesNothing)
+{
+    QTemporaryDir dir;
+    auto w = Framed();
+    Capture(w->form(), false, 0);
+    const int32_t last = w->form().state.LastSampleIndex;
+    const QString path = dir.filePath(QStringLiteral("broken.vcd"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("$timescale 7 fs $end\n$var wire 1 ! a $end\n#0 1!\n#3");
+    f.close();
+    QString error;
+    QStringList warnings;
+    EXPECT_FALSE(ImportIntoWindow(w->form(), path, &error, &warnings));
+    EXPECT_TRUE(error.contains(QStringLiteral("broken.vcd"))) << qPrintable(error);
+    EXPECT_EQ(w->form().state.LastSampleIndex, last);
+    EXPECT_TRUE(w->form().Command2[1]->isEnabled()); // nothing was loaded: Save stays on
+}
+
+TEST(CaptureTransfer, PicturesOfTheDrawingArea)
+{
+    QTemporaryDir dir;
+    auto w = Framed();
+    Capture(w->form(), true, 0);
+    QString error;
+    const QString png = dir.filePath(QStringLiteral("view.png"));
+    ASSERT_TRUE(ExportFromWindow(w->form(), png, &error)) << qPrintable(error);
+    const QImage image(png);
+    EXPECT_EQ(image.width(), w->form().Picture1->width());
+    EXPECT_GT(image.height(), w->form().Picture1->height());
+
+    const QString svg = dir.filePath(QStringLiteral("view.svg"));
+    ASSERT_TRUE(ExportFromWindow(w->form(), svg, &error)) << qPrintable(error);
+    QFile f(svg);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_GT(text.count("<path") + text.count("<polyline"), 10); // traces as vectors
+    EXPECT_EQ(text.count("<image"), 0);                            // not a bitmap
+    EXPECT_TRUE(text.contains("Analog"));
+
+    // A failed write leaves the file that was there.
+    QFile::setPermissions(png, QFileDevice::ReadOwner);
+    const QByteArray before = [&] { QFile p(png); p.open(QIODevice::ReadOnly); return p.readAll(); }();
+    EXPECT_FALSE(ExportFromWindow(w->form(), png, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("view.png"))) << qPrintable(error);
+    QFile again(png);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), before);
+}
+
+TEST(CaptureTransfer, MenuCommandsFollowTheCaptureAndAddTheSuffix)
+{
+    QTemporaryDir dir;
+    auto w = Framed();
+    QAction *vcd = w->action(QStringLiteral("actionExportVcd"));
+    ASSERT_NE(vcd, nullptr);
+    EXPECT_FALSE(vcd->isEnabled());
+    EXPECT_FALSE(w->action(QStringLiteral("actionCopyImage"))->isEnabled());
+    Capture(w->form(), false, 1);
+    EXPECT_TRUE(vcd->isEnabled());
+
+    const QString typed = dir.filePath(QStringLiteral("typed"));
+    w->captureCommands().askFileName = [&](const QString &, const QString &, bool save) {
+        return save ? typed : dir.filePath(QStringLiteral("typed.vcd"));
+    };
+    vcd->trigger();
+    EXPECT_TRUE(QFile::exists(typed + QStringLiteral(".vcd")));
+
+    // Open capture brings it into a new window.
+    auto other = Framed();
+    other->captureCommands().askFileName = w->captureCommands().askFileName;
+    other->action(QStringLiteral("actionOpenCapture"))->trigger();
+    ExpectSameWindowCapture(w->form(), other->form(), "open capture");
+    EXPECT_TRUE(other->action(QStringLiteral("actionExportVcd"))->isEnabled());
+}
+
+TEST(CaptureTransfer, CommandLineConvertsWithoutAWindow)
+{
+    QTemporaryDir dir;
+    auto w = Framed();
+    Capture(w->form(), false, 0);
+    const QString log = dir.filePath(QStringLiteral("in.log"));
+    QString error;
+    ASSERT_TRUE(ExportFromWindow(w->form(), log, &error)) << qPrintable(error);
+
+    auto run = [](const QStringList &args, QString *err) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // headless by itself
+        env.remove(QStringLiteral("DISPLAY"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LA_APP_BINARY), args);
+        p.waitForFinished(30000);
+        *err = QString::fromLocal8Bit(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QString err;
+    for (const char *ext : {"vcd", "csv", "sr", "png", "svg"}) {
+        const QString out = dir.filePath(QStringLiteral("out.%1").arg(QLatin1String(ext)));
+        EXPECT_EQ(run({QStringLiteral("--export"), log, out}, &err), 0) << ext << qPrintable(err);
+        EXPECT_GT(QFileInfo(out).size(), 100) << ext;
+    }
+    EXPECT_EQ(run({QStringLiteral("--export"), dir.filePath(QStringLiteral("out.vcd")), dir.filePath(QStringLiteral("back.log"))}, &err), 0);
+    EXPECT_EQ(run({QStringLiteral("--export"), dir.filePath(QStringLiteral("missing.vcd")), dir.filePath(QStringLiteral("x.csv"))}, &err), 1);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("missing.vcd"))) << qPrintable(err);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.csv"))));
+}
+
+} // namespace
