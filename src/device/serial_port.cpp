@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QSerialPort>
 
+#include "device/port_open_error.h"
+
 SerialPortService::SerialPortService(QObject *parent) : QObject(parent) {}
 
 SerialPortService::~SerialPortService() { close(); }
@@ -32,7 +34,7 @@ bool SerialPortService::open(const QString &deviceName, QString *error)
     port_->setReadBufferSize(0);
     if (!port_->open(QIODevice::ReadWrite)) {
         if (error)
-            *error = port_->errorString();
+            *error = PortOpenErrorText(deviceName, port_->error(), port_->errorString());
         delete port_;
         port_ = nullptr;
         return false;
