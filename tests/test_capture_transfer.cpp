@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -49,6 +50,8 @@ void Capture(Form1 &form, bool analog, int rate)
     if (analog)
         form.Option4[1]->setChecked(true);
     form.Combo1->setCurrentIndex(rate);
+    if (analog)
+        form.setSliderValue(3000); // the length the Analog stream below covers
     const QByteArray stream = Stream(analog, analog ? 1 : 3, analog ? 3000 : 32767);
     ScriptInstrument(form, [stream](const QByteArray &w) {
         const int code = uint8_t(w[0]) & 0x0F;

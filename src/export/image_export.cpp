@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSvgGenerator>
 
 #include "app/form1.h"
@@ -23,8 +24,14 @@ void PaintPicture(const Form1 &form, QPainter &p)
     p.setFont(form.Label1->font());
     p.drawText(QRect(4, 0, size.width() - 8, kCaptionHeight), Qt::AlignVCenter | Qt::AlignLeft,
                CaptureImageCaption(form));
-    form.Picture1->render(&p, QPoint(0, kCaptionHeight), QRegion(),
-                          QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    // The drawing area with its channel names and view-start label; the
+    // scroll bar below the traces is a control, not part of the picture.
+    const QPoint origin(0, kCaptionHeight);
+    form.Picture1->render(&p, origin, QRegion(), QWidget::DrawWindowBackground);
+    for (QWidget *child : form.Picture1->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != static_cast<QWidget *>(form.HScroll1) && child->isVisibleTo(form.Picture1))
+            child->render(&p, origin + child->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
 }
 
 } // namespace
