@@ -24,6 +24,12 @@ AppOptions ParseAppOptions(const QStringList &args)
             }
             o.exportFrom = args[++i];
             o.exportTo = args[++i];
+        } else if (a == QLatin1String("--detect")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--detect needs a file name");
+                return o;
+            }
+            o.detectFile = args[++i];
         } else if (a == QLatin1String("--open")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--open needs a file name");
@@ -67,6 +73,7 @@ QString AppUsageText(const QString &program)
     return QStringLiteral(
                "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
                "       %1 --export IN OUT\n"
+               "       %1 --detect FILE\n"
                "       %1 --list-ports | --version | --help\n"
                "\n"
                "Front end of the 8-channel logic analyzer / 8-bit oscilloscope on a serial line.\n"
@@ -80,6 +87,8 @@ QString AppUsageText(const QString &program)
                "  --open FILE          start with the capture file FILE in view (.log, .vcd, .csv, .sr)\n"
                "  --export IN OUT      convert the capture file IN to OUT, by their extensions\n"
                "                       (.log .vcd .csv .sr -> .log .vcd .csv .sr .png .svg), no window\n"
+               "  --detect FILE        print what each channel of the capture file FILE carries,\n"
+               "                       with the --decode argument that decodes it, and exit\n"
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"

@@ -13,6 +13,7 @@ struct AppOptions {
     bool version = false; // --version: print the program's version and exit
     QString exportFrom, exportTo; // --export IN OUT: convert a capture file, no window
     QString openFile;             // --open FILE: start with this capture file in view
+    QString detectFile;           // --detect FILE: print what each channel carries
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
     bool listPorts = false; // --list-ports: print the machine's serial ports and exit
     QString error; // non-empty when the command line could not be understood

@@ -156,6 +156,8 @@ signals:
     // is pressed while Run waits.
     void transactionStarted(int button);
     void transactionEnded(int button);
+    // A time cursor was dragged to a new sample (XRefSample, XAxisSample).
+    void timeCursorsMoved();
     // The serial port failed for good; the text says why.
     void portFailed(const QString &reason);
 

@@ -39,6 +39,7 @@ void Form1::Picture1_MouseMove(int /*button*/, int /*shift*/, float x, float y)
         const int32_t sample = CursorSampleFromX(x, state.Magnification, HScroll1->value());
         (ref ? state.XRefSample : state.XAxisSample) = sample;
         Label2->setText(UpdateReadouts(state.XAxisSample - state.XRefSample, true));
+        emit timeCursorsMoved();
     } else if ((t == QLatin1String("Y_Ref") || t == QLatin1String("Y_Axis")) && inField && y >= 300
                && y <= 440) {
         LineObject &l = Picture1->line(t == QLatin1String("Y_Ref") ? PictureBox::Line4 : PictureBox::Line5);

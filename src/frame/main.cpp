@@ -1,6 +1,7 @@
 // The program: options, then the framed window on the instrument's port.
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextStream>
 #include <cstdio>
 
 #include "app/app_icon.h"
@@ -8,6 +9,8 @@
 #include "app/application.h"
 #include "app/error_report.h"
 #include "app/form1.h"
+#include "analysis/detect_command.h"
+#include "export/capture_file_io.h"
 #include "frame/capture_commands.h"
 #include "frame/export_command.h"
 #include "frame/launcher.h"
@@ -35,6 +38,17 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "logic-analyzer: %s\n\n%s", qPrintable(options.error),
                      qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))));
         return 2;
+    }
+    if (!options.detectFile.isEmpty()) {
+        const ImportResult file = ImportCaptureFile(options.detectFile);
+        if (!file.ok) {
+            std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(file.error));
+            return 1;
+        }
+        for (const QString &w : file.warnings)
+            std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(w));
+        QTextStream out(stdout);
+        return RunDetectCommand(file.capture, out);
     }
     if (!options.exportFrom.isEmpty())
         return RunExportCommand(argc, argv, options.exportFrom, options.exportTo);

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 #include "app/form1.h"
+#include "frame/analysis_docks.h"
 #include "frame/capture_commands.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
@@ -140,6 +141,10 @@ void MainWindow::buildMenus()
     QAction *end = addCommand(view, QStringLiteral("actionGoToEnd"), QStringLiteral("Go to &end"), {},
                               QStringLiteral("Show the end of the capture"));
     connect(end, &QAction::triggered, navigator_, &ViewNavigator::goToEnd);
+
+    QMenu *analyze = menuBar()->addMenu(QStringLiteral("&Analyze"));
+    analyze->setObjectName(QStringLiteral("menuAnalyze"));
+    analysis_ = new AnalysisCommands(*form_, *this, analyze);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));

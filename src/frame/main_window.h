@@ -8,6 +8,7 @@ class Form1;
 class QAction;
 class QMenu;
 class QPushButton;
+class AnalysisCommands;
 class CaptureCommands;
 class StatusPanel;
 class ViewNavigator;
@@ -29,6 +30,7 @@ public:
     StatusPanel &status() { return *status_; }
     ViewNavigator &navigator() { return *navigator_; }
     CaptureCommands &captureCommands() { return *captureCommands_; }
+    AnalysisCommands &analysis() { return *analysis_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -54,6 +56,7 @@ private:
     StatusPanel *status_ = nullptr;
     ViewNavigator *navigator_ = nullptr;
     CaptureCommands *captureCommands_ = nullptr;
+    AnalysisCommands *analysis_ = nullptr;
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

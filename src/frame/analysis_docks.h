@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QTimer>
+
+class Form1;
+class QAction;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QTableWidget;
+
+// Analyze → Detect protocols: what each channel carries, with the decoder
+// that would decode it.
+class DetectionDock : public QDockWidget {
+    Q_OBJECT
+public:
+    DetectionDock(Form1 &form, QWidget *parent = nullptr);
+
+    // Looks at the capture in view and lists the findings.
+    void detect();
+    QTableWidget *table() const { return table_; }
+
+signals:
+    // "Add decoder" on a finding: a decoder in sigrok-cli's -P syntax.
+    void decoderRequested(const QString &decoder);
+
+private:
+    Form1 &form_;
+    QTableWidget *table_;
+};
+
+// Measurements of every channel over the whole capture or, when the two time
+// cursors enclose a span, between them.
+class MeasurementsDock : public QDockWidget {
+    Q_OBJECT
+public:
+    MeasurementsDock(Form1 &form, QWidget *parent = nullptr);
+
+    void refresh();
+    QTableWidget *table() const { return table_; }
+    QString spanText() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    Form1 &form_;
+    QLabel *span_;
+    QTableWidget *table_;
+    QTimer coalesce_; // cursor drags come in quick succession
+};
+
+// The Analyze menu and its two panels.
+class AnalysisCommands : public QObject {
+    Q_OBJECT
+public:
+    AnalysisCommands(Form1 &form, QMainWindow &window, QMenu *analyzeMenu);
+
+    DetectionDock *detection() const { return detection_; }
+    MeasurementsDock *measurements() const { return measurements_; }
+    QAction *autoDetect() const { return autoDetect_; }
+
+private:
+    Form1 &form_;
+    DetectionDock *detection_;
+    MeasurementsDock *measurements_;
+    QAction *autoDetect_;
+};

@@ -1,0 +1,121 @@
+// The Analyze menu on a capture of the simulated instrument: detection with
+// its decoder suggestions, the measurements panel following the time
+// cursors, and --detect on the command line.
+#include <QAction>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "analysis/measurements.h"
+#include "frame/analysis_docks.h"
+#include "frame/capture_transfer.h"
+#include "frame/launcher.h"
+#include "frame/main_window.h"
+#include "support/pty_peer.h"
+
+namespace {
+
+struct SimulatedCapture {
+    Launcher launcher{[] {
+        AppOptions o;
+        o.simulate = true;
+        o.simPacing = false;
+        o.simTimeScale = 0;
+        return o;
+    }()};
+    MainWindow *window = nullptr;
+
+    SimulatedCapture()
+    {
+        Form1::endProgram = [](int) {};
+        QString error;
+        bool shown = false;
+        window = launcher.start(&error, &shown);
+        EXPECT_NE(window, nullptr) << qPrintable(error);
+        window->show();
+        window->form().Command1[0]->click(); // Setting
+        window->form().Command1[1]->click(); // Run and read, 20 MHz
+    }
+};
+
+QString RowText(QTableWidget *t, int row, int column)
+{
+    return t->item(row, column) ? t->item(row, column)->text() : QString();
+}
+
+TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
+{
+    SimulatedCapture sim;
+    ASSERT_GT(sim.window->form().state.LastSampleIndex, 100);
+    DetectionDock *dock = sim.window->analysis().detection();
+    EXPECT_FALSE(dock->isVisible()); // no panel until asked for
+    const int height = sim.window->height();
+    sim.window->action(QStringLiteral("actionDetect"))->trigger();
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_GT(sim.window->height(), height); // the frame grows by the panel
+
+    QTableWidget *t = dock->table();
+    QStringList findings;
+    for (int r = 0; r < t->rowCount(); ++r)
+        findings << RowText(t, r, 0) + QStringLiteral(": ") + RowText(t, r, 2);
+    const QString all = findings.join(QLatin1Char('\n'));
+    EXPECT_TRUE(all.contains(QStringLiteral("UART 115200 8N1"))) << qPrintable(all);
+    EXPECT_TRUE(all.contains(QStringLiteral("SPI mode 0"))) << qPrintable(all);
+    EXPECT_TRUE(all.contains(QStringLiteral("I2C"))) << qPrintable(all);
+    EXPECT_TRUE(all.contains(QStringLiteral("PWM"))) << qPrintable(all);
+
+    QSignalSpy requested(dock, &DetectionDock::decoderRequested);
+    auto *add = qobject_cast<QPushButton *>(t->cellWidget(0, 1));
+    ASSERT_NE(add, nullptr);
+    add->click();
+    ASSERT_EQ(requested.size(), 1);
+    EXPECT_TRUE(requested.at(0).at(0).toString().startsWith(QStringLiteral("uart:rx=CH1:baudrate=115200")));
+}
+
+TEST(AnalysisDocks, MeasurementsFollowTheTimeCursors)
+{
+    SimulatedCapture sim;
+    Form1 &form = sim.window->form();
+    sim.window->action(QStringLiteral("actionMeasurements"))->trigger();
+    MeasurementsDock *dock = sim.window->analysis().measurements();
+    ASSERT_TRUE(dock->isVisible());
+    EXPECT_EQ(dock->table()->rowCount(), 8);
+    // The start-up cursors (50 and 100) enclose a span of the capture.
+    EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Between the time cursors: samples 50 to 100")))
+        << qPrintable(dock->spanText());
+
+    // Dragging the measuring cursor onto the reference one: the whole capture.
+    form.Picture1_MouseDown(1, 0, 90, 100); // x 90 at "Mag ×1", view start 0: sample 50
+    form.Picture1_MouseUp(1, 0, 90, 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock->spanText().startsWith(QStringLiteral("Whole capture")); }, 2000))
+        << qPrintable(dock->spanText());
+    const Measurements m = MeasureChannels(form.capture(), 0, form.capture().sampleCount());
+    EXPECT_EQ(RowText(dock->table(), 6, 1), QString::number(m.channels[6].risingEdges + m.channels[6].fallingEdges));
+    EXPECT_GT(m.channels[6].risingEdges, 10); // the PWM line
+}
+
+TEST(AnalysisDocks, DetectOnTheCommandLine)
+{
+    SimulatedCapture sim;
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("sim.log"));
+    QString error;
+    ASSERT_TRUE(ExportFromWindow(sim.window->form(), log, &error)) << qPrintable(error);
+    QProcess p;
+    p.start(QStringLiteral(LA_APP_BINARY), {QStringLiteral("--detect"), log});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("--decode uart:rx=CH1:baudrate=115200"))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("--decode i2c:scl=CH5:sda=CH6"))) << qPrintable(out);
+
+    p.start(QStringLiteral(LA_APP_BINARY), {QStringLiteral("--detect"), dir.filePath(QStringLiteral("none.vcd"))});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_NE(p.exitCode(), 0);
+}
+
+} // namespace
