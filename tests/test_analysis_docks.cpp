@@ -2,6 +2,7 @@
 // its decoder suggestions, the measurements panel following the time
 // cursors, and --detect on the command line.
 #include <QAction>
+#include <QPushButton>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/measurements.h"
+#include "app/form1.h"
 #include "frame/analysis_docks.h"
 #include "frame/capture_transfer.h"
 #include "frame/launcher.h"
