@@ -36,6 +36,12 @@ AppOptions ParseAppOptions(const QStringList &args)
                 return o;
             }
             o.openFile = args[++i];
+        } else if (a == QLatin1String("--screenshot-actions")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--screenshot-actions needs a list of menu commands");
+                return o;
+            }
+            o.screenshotActions = args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts);
         } else if (a == QLatin1String("--screenshot")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--screenshot needs a file name");
@@ -92,6 +98,8 @@ QString AppUsageText(const QString &program)
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"
+               "  --screenshot-actions A,B  menu commands (object names such as actionDetect)\n"
+               "                       to run before that picture is taken\n"
                "  --version            print the program's version and exit\n"
                "  --help               show this text\n"
                "\n"

@@ -15,6 +15,7 @@ struct AppOptions {
     QString openFile;             // --open FILE: start with this capture file in view
     QString detectFile;           // --detect FILE: print what each channel carries
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
+    QStringList screenshotActions; // --screenshot-actions a,b: menu commands run before it
     bool listPorts = false; // --list-ports: print the machine's serial ports and exit
     QString error; // non-empty when the command line could not be understood
 };

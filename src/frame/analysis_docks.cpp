@@ -186,6 +186,7 @@ AnalysisCommands::AnalysisCommands(Form1 &form, QMainWindow &window, QMenu *anal
         window.addDockWidget(Qt::BottomDockWidgetArea, d);
         d->hide(); // without panels the window is exactly as before
     }
+    window.splitDockWidget(detection_, measurements_, Qt::Vertical); // full width each
 
     QAction *detect = analyze->addAction(QStringLiteral("&Detect protocols"), this, [this] {
         detection_->show();

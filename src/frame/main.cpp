@@ -85,6 +85,6 @@ int main(int argc, char **argv)
     if (!options.openFile.isEmpty())
         window->captureCommands().open(options.openFile);
     if (!options.screenshot.isEmpty())
-        ScheduleScreenshot(*window, options.screenshot);
+        ScheduleScreenshot(*window, options.screenshot, options.screenshotActions);
     return app.exec();
 }
