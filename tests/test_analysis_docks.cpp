@@ -65,7 +65,8 @@ TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
     for (int r = 0; r < t->rowCount(); ++r)
         findings << RowText(t, r, 0) + QStringLiteral(": ") + RowText(t, r, 2);
     const QString all = findings.join(QLatin1Char('\n'));
-    EXPECT_TRUE(all.contains(QStringLiteral("UART 115200 8N1"))) << qPrintable(all);
+    // The capture starts inside a frame (the trigger is a rising edge on CH1).
+    EXPECT_TRUE(all.contains(QStringLiteral("CH1: UART 115200 8N1 (idle high), 100%"))) << qPrintable(all);
     EXPECT_TRUE(all.contains(QStringLiteral("SPI mode 0"))) << qPrintable(all);
     EXPECT_TRUE(all.contains(QStringLiteral("I2C"))) << qPrintable(all);
     EXPECT_TRUE(all.contains(QStringLiteral("PWM"))) << qPrintable(all);

@@ -39,16 +39,18 @@ struct Walk {
 // Decodes the line as sigrok's uart decoder does: a start edge, then each bit
 // read at ceil(start + (u - 1) / 2 + k u); after the first stop bit's sample
 // the next start edge is looked for. `bits` counts data and parity bits.
-Walk WalkFrames(const LineEdges &e, double u, int bits, bool idleHigh, bool keepWords)
+// The walk begins at edge `firstEdge` and stops after `maxFrames` frames.
+Walk WalkFrames(const LineEdges &e, double u, int bits, bool idleHigh, bool keepWords, size_t firstEdge = 0,
+                int maxFrames = std::numeric_limits<int>::max())
 {
     Walk w;
     const std::vector<int32_t> &t = e.times;
     const int idle = idleHigh ? 1 : 0;
     const int active = 1 - idle;
-    size_t i = 0;
+    size_t i = firstEdge;
     int64_t searchAfter = -1; // the next start edge lies beyond this sample
     int lastOk = -1;
-    while (true) {
+    while (w.frames < maxFrames) {
         while (i < t.size() && (t[i] <= searchAfter || e.levelAfter(i) != active))
             ++i;
         if (i == t.size())
@@ -135,6 +137,43 @@ int Popcount(unsigned v)
     return n;
 }
 
+// The edge the frames start from. A capture that begins inside a frame (a
+// trigger on the line itself) offers data edges first; with frames sent
+// back to back no idle gap brings a walk from there into step, so every
+// start edge within the first frame's reach is tried on a few frames and the
+// one most of them check from wins (the earliest on a tie).
+size_t FindFirstStart(const LineEdges &e, double u, bool idleHigh)
+{
+    const std::vector<int32_t> &t = e.times;
+    const int active = idleHigh ? 0 : 1;
+    size_t first = 0;
+    while (first < t.size() && e.levelAfter(first) != active)
+        ++first;
+    size_t best = first;
+    int bestOk = -1;
+    for (size_t i = first; i < t.size() && t[i] <= t[first] + 11 * u; ++i) {
+        if (e.levelAfter(i) != active)
+            continue;
+        const int ok = WalkFrames(e, u, 8, idleHigh, false, i, 16).ok;
+        if (ok > bestOk) {
+            bestOk = ok;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// Words that read as text: printable ASCII, tab, CR and LF.
+int TextBytes(const std::vector<uint16_t> &words)
+{
+    int n = 0;
+    for (uint16_t w : words) {
+        const unsigned b = w & 0xFF;
+        n += (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\r' || b == '\n';
+    }
+    return n;
+}
+
 struct Choice {
     bool found = false;
     int bits = 0; // data + parity
@@ -149,13 +188,14 @@ struct Choice {
 Choice ChooseFormat(const LineEdges &e, double u0, bool idleHigh)
 {
     Choice c;
-    Walk eight = WalkFrames(e, u0, 8, idleHigh, false);
+    const size_t from = FindFirstStart(e, u0, idleHigh);
+    Walk eight = WalkFrames(e, u0, 8, idleHigh, false, from);
     const double u = RefineBitTime(e, eight, u0, 8);
     c.u = u;
     double best = 0;
     Walk walks[11];
     for (int bits = 5; bits <= 10; ++bits) {
-        walks[bits] = WalkFrames(e, u, bits, idleHigh, true);
+        walks[bits] = WalkFrames(e, u, bits, idleHigh, true, from);
         if (walks[bits].frames >= 3)
             best = std::max(best, double(walks[bits].ok) / walks[bits].frames);
     }
@@ -220,8 +260,15 @@ UartResult DetectUart(const Line &line)
     for (int p = 0; p < 2; ++p) {
         if (!choices[p].found)
             continue;
-        if (pick < 0 || choices[p].share > choices[pick].share + 1e-9
-            || (std::abs(choices[p].share - choices[pick].share) <= 1e-9 && (p == 0) == (restLevel == 1)))
+        // Frames sent back to back check in both readings. Equal shares: the
+        // reading with more frames that check, then the one that reads as
+        // text, then the level the line rests at.
+        const double dShare = pick < 0 ? 1 : choices[p].share - choices[pick].share;
+        const int dOk = pick < 0 ? 0 : choices[p].walk.ok - choices[pick].walk.ok;
+        const int dText = pick < 0 ? 0 : TextBytes(choices[p].walk.words) - TextBytes(choices[pick].walk.words);
+        if (pick < 0 || dShare > 1e-9
+            || (std::abs(dShare) <= 1e-9
+                && (dOk > 0 || (dOk == 0 && (dText > 0 || (dText == 0 && (p == 0) == (restLevel == 1)))))))
             pick = p;
     }
     if (pick < 0)
