@@ -24,6 +24,18 @@ AppOptions ParseAppOptions(const QStringList &args)
             }
             o.exportFrom = args[++i];
             o.exportTo = args[++i];
+        } else if (a == QLatin1String("--decode") || a == QLatin1String("--decode-format")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("%1 needs a value").arg(a);
+                return o;
+            }
+            const QString value = args[++i];
+            if (a == QLatin1String("--decode"))
+                o.decoders << value;
+            else
+                o.decodeFormat = value;
+        } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
+            o.file = a; // the capture file of --decode
         } else if (a == QLatin1String("--detect")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--detect needs a file name");
@@ -69,6 +81,10 @@ AppOptions ParseAppOptions(const QStringList &args)
             return o;
         }
     }
+    if (!o.file.isEmpty() && o.decoders.isEmpty())
+        o.error = QStringLiteral("unknown option: %1").arg(o.file);
+    else if (!o.decoders.isEmpty() && o.file.isEmpty())
+        o.error = QStringLiteral("--decode needs a capture file");
     if (o.simulate && !o.port.isEmpty())
         o.error = QStringLiteral("--simulate and --port exclude each other");
     return o;
@@ -80,6 +96,7 @@ QString AppUsageText(const QString &program)
                "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
                "       %1 --export IN OUT\n"
                "       %1 --detect FILE\n"
+               "       %1 --decode SPEC [--decode SPEC ...] [--decode-format csv] FILE\n"
                "       %1 --list-ports | --version | --help\n"
                "\n"
                "Front end of the 8-channel logic analyzer / 8-bit oscilloscope on a serial line.\n"
@@ -95,6 +112,11 @@ QString AppUsageText(const QString &program)
                "                       (.log .vcd .csv .sr -> .log .vcd .csv .sr .png .svg), no window\n"
                "  --detect FILE        print what each channel of the capture file FILE carries,\n"
                "                       with the --decode argument that decodes it, and exit\n"
+               "  --decode SPEC ... FILE  decode the capture file FILE with the protocol decoder\n"
+               "                       SPEC in sigrok-cli's -P syntax (uart:rx=CH1:baudrate=115200;\n"
+               "                       repeat for more) and print the annotations as lines\n"
+               "                       \"instance: text\"\n"
+               "  --decode-format csv  print start, end, decoder, row and text instead\n"
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"

@@ -14,6 +14,9 @@ struct AppOptions {
     QString exportFrom, exportTo; // --export IN OUT: convert a capture file, no window
     QString openFile;             // --open FILE: start with this capture file in view
     QString detectFile;           // --detect FILE: print what each channel carries
+    QStringList decoders;         // --decode SPEC (repeatable) FILE: print the annotations
+    QString decodeFormat;         // --decode-format csv
+    QString file;                 // the capture file of --decode
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
     QStringList screenshotActions; // --screenshot-actions a,b: menu commands run before it
     bool listPorts = false; // --list-ports: print the machine's serial ports and exit

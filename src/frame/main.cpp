@@ -10,6 +10,7 @@
 #include "app/error_report.h"
 #include "app/form1.h"
 #include "analysis/detect_command.h"
+#include "decode/decode_command.h"
 #include "export/capture_file_io.h"
 #include "frame/capture_commands.h"
 #include "frame/export_command.h"
@@ -39,8 +40,8 @@ int main(int argc, char **argv)
                      qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))));
         return 2;
     }
-    if (!options.detectFile.isEmpty()) {
-        const ImportResult file = ImportCaptureFile(options.detectFile);
+    if (!options.detectFile.isEmpty() || !options.decoders.isEmpty()) {
+        const ImportResult file = ImportCaptureFile(options.decoders.isEmpty() ? options.detectFile : options.file);
         if (!file.ok) {
             std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(file.error));
             return 1;
@@ -48,7 +49,10 @@ int main(int argc, char **argv)
         for (const QString &w : file.warnings)
             std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(w));
         QTextStream out(stdout);
-        return RunDetectCommand(file.capture, out);
+        if (options.decoders.isEmpty())
+            return RunDetectCommand(file.capture, out);
+        QTextStream err(stderr);
+        return RunDecodeCommand(options.decoders, options.decodeFormat, file.capture, out, err);
     }
     if (!options.exportFrom.isEmpty())
         return RunExportCommand(argc, argv, options.exportFrom, options.exportTo);

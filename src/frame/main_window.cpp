@@ -10,6 +10,7 @@
 #include "app/form1.h"
 #include "frame/analysis_docks.h"
 #include "frame/capture_commands.h"
+#include "frame/decoders_dock.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
 
@@ -142,9 +143,18 @@ void MainWindow::buildMenus()
                               QStringLiteral("Show the end of the capture"));
     connect(end, &QAction::triggered, navigator_, &ViewNavigator::goToEnd);
 
+    QMenu *decode = menuBar()->addMenu(QStringLiteral("&Decode"));
+    decode->setObjectName(QStringLiteral("menuDecode"));
+    decoders_ = new DecodersDock(*form_, this);
+    addDockWidget(Qt::BottomDockWidgetArea, decoders_);
+    decoders_->hide(); // without panels the window is exactly as before
+    AddDecodeMenu(decode, decoders_, *this);
+
     QMenu *analyze = menuBar()->addMenu(QStringLiteral("&Analyze"));
     analyze->setObjectName(QStringLiteral("menuAnalyze"));
     analysis_ = new AnalysisCommands(*form_, *this, analyze);
+    // "Add decoder" on a finding adds it with those channels and options.
+    connect(analysis_->detection(), &DetectionDock::decoderRequested, decoders_, &DecodersDock::addDecoder);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));

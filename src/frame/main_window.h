@@ -10,6 +10,7 @@ class QMenu;
 class QPushButton;
 class AnalysisCommands;
 class CaptureCommands;
+class DecodersDock;
 class StatusPanel;
 class ViewNavigator;
 
@@ -31,6 +32,7 @@ public:
     ViewNavigator &navigator() { return *navigator_; }
     CaptureCommands &captureCommands() { return *captureCommands_; }
     AnalysisCommands &analysis() { return *analysis_; }
+    DecodersDock &decoders() { return *decoders_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -57,6 +59,7 @@ private:
     ViewNavigator *navigator_ = nullptr;
     CaptureCommands *captureCommands_ = nullptr;
     AnalysisCommands *analysis_ = nullptr;
+    DecodersDock *decoders_ = nullptr;
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

@@ -1,0 +1,129 @@
+// Protocol decoding: a full 20 MHz Logic capture of the simulator (32767
+// sample periods) with the UART, SPI and I2C decoders, from the capture to
+// every annotation stored and sorted. Target: at most 150 ms, by the
+// wall-clock time (the decoders run on the library's own threads, so the
+// process CPU time is shown beside it, not the benchmark thread's).
+//
+// Beside it, sigrok-cli decoding the same capture from a session file with
+// the same three decoders, as the whole command takes it (its start, loading
+// the three decoders, reading the file, printing), and the ratio of the two.
+#include <benchmark/benchmark.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "bench_support.h"
+#include "decode/decode_engine.h"
+#include "export/capture_file_io.h"
+#include "sim/signals.h"
+
+namespace {
+
+constexpr double kTargetMs = 150.0;
+const QStringList kStacks{QStringLiteral("uart:rx=CH1:baudrate=115200"), QStringLiteral("spi:clk=CH2:mosi=CH3:cs=CH4"),
+                          QStringLiteral("i2c:scl=CH5:sda=CH6")};
+
+double g_oursMs = 0; // the decoding benchmark's figure, for the ratio
+
+Capture SimulatorCapture()
+{
+    std::vector<CaptureRecord> records;
+    int previous = -1;
+    for (int32_t i = 0; i < Capture::kMaxTime; ++i) {
+        const uint8_t levels = sim::logicLevelsAt(i, 0);
+        if (levels != previous)
+            records.push_back({i, levels, 0});
+        previous = levels;
+    }
+    return Capture(Capture::Mode::Logic, 0, Capture::kMaxTime, records);
+}
+
+void BM_DecodeFullCapture(benchmark::State &st)
+{
+    const bench::Stopwatch load;
+    const auto catalog = LoadDecoderCatalog(); // first use: the library and every decoder
+    const double loadMs = load.wallSeconds() * 1e3;
+    if (!catalog->error().isEmpty()) {
+        st.SkipWithError(catalog->error().toStdString().c_str());
+        return;
+    }
+    const Capture capture = SimulatorCapture();
+    DecodeRequest request;
+    QString error;
+    if (!ParseDecodeRequest(kStacks, *catalog, &request, &error)) {
+        st.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    double wall = 0, cpu = 0;
+    size_t annotations = 0;
+    for (auto _ : st) {
+        const double cpu0 = bench::ProcessCpuSeconds();
+        const bench::Stopwatch watch;
+        const auto result = DecodeNow(capture, request);
+        const double s = watch.wallSeconds();
+        cpu += bench::ProcessCpuSeconds() - cpu0;
+        wall += s;
+        st.SetIterationTime(s);
+        if (result->hasErrors()) {
+            st.SkipWithError(result->errors().join(QLatin1Char('\n')).toStdString().c_str());
+            return;
+        }
+        annotations = 0;
+        for (const DecodeInstanceResult &i : result->instances)
+            annotations += i.annotationCount();
+    }
+    const double n = double(st.iterations());
+    g_oursMs = wall * 1e3 / n;
+    st.counters["annotations"] = double(annotations);
+    st.counters["process_cpu_ms"] = cpu * 1e3 / n;
+    st.counters["first_use_load_ms"] = loadMs;
+    st.SetLabel(bench::Verdict(g_oursMs, kTargetMs, "ms"));
+}
+
+void BM_SigrokCliSameDecoders(benchmark::State &st)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty()) {
+        st.SkipWithError("sigrok-cli is not installed");
+        return;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sim.sr"));
+    QString error;
+    if (!ExportCaptureFile(SimulatorCapture(), path, &error)) {
+        st.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    QStringList args{QStringLiteral("-i"), path};
+    for (const QString &s : kStacks)
+        args << QStringLiteral("-P") << s;
+    double wall = 0;
+    qsizetype lines = 0;
+    for (auto _ : st) {
+        const bench::Stopwatch watch;
+        QProcess p;
+        p.start(QStringLiteral("sigrok-cli"), args);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+            st.SkipWithError("sigrok-cli failed");
+            return;
+        }
+        const QByteArray out = p.readAllStandardOutput();
+        const double s = watch.wallSeconds();
+        wall += s;
+        st.SetIterationTime(s);
+        lines = out.count('\n');
+    }
+    const double ms = wall * 1e3 / double(st.iterations());
+    st.counters["annotations"] = double(lines);
+    char label[160];
+    std::snprintf(label, sizeof label, "sigrok-cli %s, this program %s: sigrok-cli takes %.1fx as long",
+                  bench::Figure(ms, "ms").c_str(), bench::Figure(g_oursMs, "ms").c_str(),
+                  g_oursMs > 0 ? ms / g_oursMs : 0.0);
+    st.SetLabel(label);
+}
+
+} // namespace
+
+BENCHMARK(BM_DecodeFullCapture)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SigrokCliSameDecoders)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);

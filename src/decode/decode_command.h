@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include "capture/capture.h"
+
+// The command line's decoding: decodes `capture` with the stacks given in
+// sigrok-cli's -P syntax (one argument per stack, see ParseDecoderStack) and
+// prints every annotation of every decoder in the order the decoders emit
+// them, one per line, with its longest text:
+//   format ""     "uart-1: 48", as `sigrok-cli -P ...` prints them;
+//   format "csv"  a header, then start sample, end sample, instance, row id, text.
+// Returns 0 when everything decoded; 2 with a message on `err` for a bad
+// request (unknown decoder, channel or option, bad value, unknown format);
+// 1 when the library is missing, there is nothing to decode or a decoder
+// failed (its error on `err`, the annotations up to the failure still printed).
+int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const Capture &capture, QTextStream &out,
+                     QTextStream &err);
