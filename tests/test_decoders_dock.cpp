@@ -68,13 +68,12 @@ TEST(DecodersDock, OneClickOnAFindingDecodesTheSimulatorsText)
     EXPECT_TRUE(dock.isVisible());
     ASSERT_EQ(dock.decoders().size(), 1);
     const QString texts = Texts(dock.results());
-    // The simulator's text line, one byte per annotation: "la-sim #…".
-    QString bytes;
-    for (int r = 0; r < dock.results()->rowCount(); ++r) {
-        if (dock.results()->item(r, 3)->text().contains(QStringLiteral("RX"), Qt::CaseInsensitive))
-            bytes += QChar(dock.results()->item(r, 4)->text().toInt(nullptr, 16));
-    }
-    EXPECT_TRUE(bytes.contains(QStringLiteral("sim #"))) << qPrintable(texts.left(2000));
+    EXPECT_TRUE(texts.contains(QStringLiteral("uart-1: "))) << qPrintable(texts.left(500));
+    // The simulator's text line, read back from the rx data: "la-sim #…".
+    ASSERT_NE(dock.result(), nullptr);
+    const DecodeInstanceResult *uart = dock.result()->instance(QStringLiteral("uart-1"));
+    ASSERT_NE(uart, nullptr);
+    EXPECT_TRUE(uart->byteStream(QStringLiteral("rx-data")).contains("sim #")) << uart->byteStream(QStringLiteral("rx-data")).constData();
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
 
     // A new capture decodes again; removing the decoder empties the panel.
