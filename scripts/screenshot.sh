@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the README's picture of the framed window with a simulated capture:
+# Makes the README's pictures of the framed window with a simulated capture
+# (alone, and with the detection and measurement panels):
 # the program itself, under the offscreen platform, presses Setting and Run
 # against the simulated instrument and saves its window.
 set -euo pipefail
@@ -10,4 +11,6 @@ cmake --build build -j"$(nproc)" --target logic-analyzer
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/framed-window.png
-echo "docs/framed-window.png"
+QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
+  --screenshot docs/analysis-panels.png --screenshot-actions actionDetect,actionMeasurements
+echo "docs/framed-window.png docs/analysis-panels.png"
