@@ -17,32 +17,10 @@
 #include "frame/capture_transfer.h"
 #include "frame/launcher.h"
 #include "frame/main_window.h"
+#include "support/simulated_window.h"
 #include "support/pty_peer.h"
 
 namespace {
-
-struct SimulatedCapture {
-    Launcher launcher{[] {
-        AppOptions o;
-        o.simulate = true;
-        o.simPacing = false;
-        o.simTimeScale = 0;
-        return o;
-    }()};
-    MainWindow *window = nullptr;
-
-    SimulatedCapture()
-    {
-        Form1::endProgram = [](int) {};
-        QString error;
-        bool shown = false;
-        window = launcher.start(&error, &shown);
-        EXPECT_NE(window, nullptr) << qPrintable(error);
-        window->show();
-        window->form().Command1[0]->click(); // Setting
-        window->form().Command1[1]->click(); // Run and read, 20 MHz
-    }
-};
 
 QString RowText(QTableWidget *t, int row, int column)
 {
@@ -51,7 +29,7 @@ QString RowText(QTableWidget *t, int row, int column)
 
 TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
 {
-    SimulatedCapture sim;
+    SimulatedWindow sim;
     ASSERT_GT(sim.window->form().state.LastSampleIndex, 100);
     DetectionDock *dock = sim.window->analysis().detection();
     EXPECT_FALSE(dock->isVisible()); // no panel until asked for
@@ -81,7 +59,7 @@ TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
 
 TEST(AnalysisDocks, MeasurementsFollowTheTimeCursors)
 {
-    SimulatedCapture sim;
+    SimulatedWindow sim;
     Form1 &form = sim.window->form();
     sim.window->action(QStringLiteral("actionMeasurements"))->trigger();
     MeasurementsDock *dock = sim.window->analysis().measurements();
@@ -103,7 +81,7 @@ TEST(AnalysisDocks, MeasurementsFollowTheTimeCursors)
 
 TEST(AnalysisDocks, DetectOnTheCommandLine)
 {
-    SimulatedCapture sim;
+    SimulatedWindow sim;
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("sim.log"));
     QString error;

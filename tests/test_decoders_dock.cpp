@@ -17,31 +17,9 @@
 #include "frame/decoders_dock.h"
 #include "frame/launcher.h"
 #include "frame/main_window.h"
+#include "support/simulated_window.h"
 
 namespace {
-
-struct SimulatedWindow {
-    Launcher launcher{[] {
-        AppOptions o;
-        o.simulate = true;
-        o.simPacing = false;
-        o.simTimeScale = 0;
-        return o;
-    }()};
-    MainWindow *window = nullptr;
-
-    SimulatedWindow()
-    {
-        Form1::endProgram = [](int) {};
-        QString error;
-        bool shown = false;
-        window = launcher.start(&error, &shown);
-        EXPECT_NE(window, nullptr) << qPrintable(error);
-        window->show();
-        window->form().Command1[0]->click();
-        window->form().Command1[1]->click();
-    }
-};
 
 QString Texts(const QTableWidget *t)
 {

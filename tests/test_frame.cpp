@@ -24,6 +24,7 @@
 #include "frame/view_navigation.h"
 #include "support/form_fixture.h"
 #include "support/pty_peer.h"
+#include "support/simulated_window.h"
 
 namespace {
 
@@ -251,16 +252,9 @@ TEST(Frame, ReadProgressNeverShowsCompleteBeforeTheEndByte)
 
 TEST(Frame, ProgressReachesCompleteAtTheEndByteOfAPacedReadAndGoesWhenIdle)
 {
-    AppOptions options;
-    options.simulate = true; // paced at the line speed, captures take no time
-    options.simTimeScale = 0;
-    Form1::endProgram = [](int) {};
-    Launcher launcher(options);
-    QString error;
-    bool shown = false;
-    MainWindow *window = launcher.start(&error, &shown);
-    ASSERT_NE(window, nullptr) << qPrintable(error);
-    window->show();
+    SimulatedWindow sim(/*capture=*/false, /*paced=*/true); // captures take no time
+    MainWindow *window = sim.window;
+    ASSERT_NE(window, nullptr);
     Form1 &form = window->form();
     StatusPanel &status = window->status();
     EXPECT_EQ(status.portText(), QStringLiteral("simulated instrument"));

@@ -5,16 +5,23 @@ AppOptions ParseAppOptions(const QStringList &args)
     AppOptions o;
     for (int i = 1; i < args.size(); ++i) {
         const QString &a = args[i];
+        // The value after an option; false (and the message) when it is missing.
+        auto value = [&](QString *out, const char *needs) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("%1 needs %2").arg(a, QLatin1String(needs));
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        QString v;
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
         } else if (a == QLatin1String("--version")) {
             o.version = true;
         } else if (a == QLatin1String("--port")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("--port needs a device name");
+            if (!value(&o.port, "a device name"))
                 return o;
-            }
-            o.port = args[++i];
         } else if (a.startsWith(QLatin1String("--port="))) {
             o.port = a.mid(7);
         } else if (a == QLatin1String("--export")) {
@@ -24,42 +31,28 @@ AppOptions ParseAppOptions(const QStringList &args)
             }
             o.exportFrom = args[++i];
             o.exportTo = args[++i];
-        } else if (a == QLatin1String("--decode") || a == QLatin1String("--decode-format")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("%1 needs a value").arg(a);
+        } else if (a == QLatin1String("--decode")) {
+            if (!value(&v, "a value"))
                 return o;
-            }
-            const QString value = args[++i];
-            if (a == QLatin1String("--decode"))
-                o.decoders << value;
-            else
-                o.decodeFormat = value;
+            o.decoders << v;
+        } else if (a == QLatin1String("--decode-format")) {
+            if (!value(&o.decodeFormat, "a value"))
+                return o;
         } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
             o.file = a; // the capture file of --decode
         } else if (a == QLatin1String("--detect")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("--detect needs a file name");
+            if (!value(&o.detectFile, "a file name"))
                 return o;
-            }
-            o.detectFile = args[++i];
         } else if (a == QLatin1String("--open")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("--open needs a file name");
+            if (!value(&o.openFile, "a file name"))
                 return o;
-            }
-            o.openFile = args[++i];
         } else if (a == QLatin1String("--screenshot-actions")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("--screenshot-actions needs a list of menu commands");
+            if (!value(&v, "a list of menu commands"))
                 return o;
-            }
-            o.screenshotActions = args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts);
+            o.screenshotActions = v.split(QLatin1Char(','), Qt::SkipEmptyParts);
         } else if (a == QLatin1String("--screenshot")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("--screenshot needs a file name");
+            if (!value(&o.screenshot, "a file name"))
                 return o;
-            }
-            o.screenshot = args[++i];
         } else if (a == QLatin1String("--list-ports")) {
             o.listPorts = true;
         } else if (a == QLatin1String("--simulate")) {
