@@ -35,7 +35,15 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The window is destroyed after this body: no filter of the frame may
+    // look at it or its buttons then.
+    delete navigator_;
+    form_->removeEventFilter(this);
+    for (auto it = mirrors_.cbegin(); it != mirrors_.cend(); ++it)
+        it.key()->removeEventFilter(this);
+}
 
 QAction *MainWindow::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 

@@ -34,7 +34,7 @@ int ViewStartShowingEnd(int32_t sampleCount, float magnification, int maximum)
     return int(std::clamp(start, 0.0, double(std::max(0, maximum))));
 }
 
-ViewNavigator::ViewNavigator(Form1 &form, QObject *parent) : QObject(parent), form_(form)
+ViewNavigator::ViewNavigator(Form1 &form, QObject *parent) : QObject(parent), form_(form), picture_(form.Picture1)
 {
     form_.Picture1->installEventFilter(this);
 }
@@ -81,7 +81,7 @@ void ViewNavigator::zoomAt(int steps, double pictureX)
 
 bool ViewNavigator::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == form_.Picture1) {
+    if (watched == picture_) {
         if (event->type() == QEvent::Wheel)
             return wheel(static_cast<QWheelEvent *>(event));
         if (event->type() == QEvent::KeyPress)

@@ -49,5 +49,8 @@ private:
     bool key(QKeyEvent *e);
 
     Form1 &form_;
+    // The drawing area, compared by address only: its events still pass the
+    // filter while the window around it is being destroyed.
+    const QObject *picture_;
     int wheelRemainder_ = 0; // angle delta not yet worth a whole notch
 };
