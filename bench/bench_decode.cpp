@@ -4,18 +4,31 @@
 // wall-clock time (the decoders run on the library's own threads, so the
 // process CPU time is shown beside it, not the benchmark thread's).
 //
+// The same decoding from the window: the longest stretch the UI thread is
+// kept from its events while the decoders are added or the capture changes,
+// and the result comes in and is shown (table, byte streams, annotation
+// strip). Target: at most 16 ms,
+// one frame.
+//
 // Beside it, sigrok-cli decoding the same capture from a session file with
 // the same three decoders, as the whole command takes it (its start, loading
 // the three decoders, reading the file, printing), and the ratio of the two.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
+#include <functional>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 
 #include "bench_support.h"
 #include "decode/decode_engine.h"
+#include "frame/capture_transfer.h"
+#include "frame/decoders_dock.h"
 #include "export/capture_file_io.h"
 #include "sim/signals.h"
 
@@ -82,6 +95,73 @@ void BM_DecodeFullCapture(benchmark::State &st)
     st.SetLabel(bench::Verdict(g_oursMs, kTargetMs, "ms"));
 }
 
+void BM_DecodeUiStall(benchmark::State &st)
+{
+    constexpr double kStallTargetMs = 16.0;
+    auto window = bench::MakeFramedForm(false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sim.log"));
+    QString error;
+    QStringList warnings;
+    if (!ExportCaptureFile(SimulatorCapture(), path, &error) || !ImportIntoWindow(window->form(), path, &error, &warnings)) {
+        st.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    DecodersDock &dock = window->decoders();
+    bool shown = false;
+    QObject::connect(&dock, &DecodersDock::resultShown, [&] { shown = true; });
+
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    const auto mark = [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    };
+    QTimer tick; // keeps the event loop turning, as a window's timers and input do
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, mark);
+    tick.start();
+    // One run: from `start` (which restarts decoding) to the result shown
+    // and painted; the longest gap between two turns of the event loop.
+    const auto decodeOnce = [&](const std::function<void()> &start) {
+        shown = false;
+        worst = 0;
+        clock.start();
+        last = 0;
+        start();
+        mark();
+        while (!shown) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            mark();
+        }
+        QCoreApplication::processEvents(); // the strip and the table paint
+        mark();
+    };
+    // The first time, the panel and the strip appear and the window grows
+    // around them: a one-time cost, reported apart.
+    decodeOnce([&] {
+        for (const QString &s : kStacks)
+            dock.addDecoder(s); // each one restarts the run, cancelling the one before
+    });
+    st.counters["first_show_stall_ms"] = double(worst) / 1e6;
+    double worstMs = 0, wallMs = 0;
+    for (auto _ : st) {
+        decodeOnce([&] { emit window->form().captureChanged(); }); // as after a read: everything decodes again
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        st.SetIterationTime(double(worst) / 1e9);
+        worstMs = std::max(worstMs, double(worst) / 1e6);
+        wallMs += ms;
+        if (!dock.result() || dock.result()->hasErrors()) {
+            st.SkipWithError("decoding failed");
+            return;
+        }
+    }
+    st.counters["capture_to_shown_ms"] = wallMs / double(st.iterations());
+    st.counters["longest_stall_ms"] = worstMs;
+    st.SetLabel(bench::Verdict(worstMs, kStallTargetMs, "ms"));
+}
+
 void BM_SigrokCliSameDecoders(benchmark::State &st)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty()) {
@@ -126,4 +206,5 @@ void BM_SigrokCliSameDecoders(benchmark::State &st)
 } // namespace
 
 BENCHMARK(BM_DecodeFullCapture)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeUiStall)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SigrokCliSameDecoders)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);

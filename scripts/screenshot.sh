@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the framed window with a simulated capture
-# (alone, and with the detection and measurement panels):
+# (alone, with the detection and measurement panels, and decoding UART):
 # the program itself, under the offscreen platform, presses Setting and Run
 # against the simulated instrument and saves its window.
 set -euo pipefail
@@ -13,4 +13,7 @@ QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --si
   --screenshot docs/framed-window.png
 QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/analysis-panels.png --screenshot-actions actionDetect,actionMeasurements
-echo "docs/framed-window.png docs/analysis-panels.png"
+QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
+  --screenshot docs/decoding.png \
+  --screenshot-actions "rate:1MHz,decode:uart:rx=CH1:format=ascii,mag:3,view:3950,tab:Byte streams"
+echo "docs/framed-window.png docs/analysis-panels.png docs/decoding.png"

@@ -2,9 +2,14 @@
 // capture on the worker thread into the results panel, a new capture decodes
 // again, and --decode prints the annotations on the command line.
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +17,7 @@
 
 #include "app/error_report.h"
 #include "app/form1.h"
+#include "frame/add_decoder_dialog.h"
 #include "frame/analysis_docks.h"
 #include "frame/capture_transfer.h"
 #include "frame/decoders_dock.h"
@@ -21,11 +27,11 @@
 
 namespace {
 
-QString Texts(const QTableWidget *t)
+QString Texts(const QAbstractItemModel *t)
 {
     QStringList rows;
     for (int r = 0; r < t->rowCount(); ++r)
-        rows << t->item(r, 2)->text() + QStringLiteral(": ") + t->item(r, 4)->text();
+        rows << t->index(r, 2).data().toString() + QStringLiteral(": ") + t->index(r, 4).data().toString();
     return rows.join(QLatin1Char('\n'));
 }
 
@@ -45,7 +51,7 @@ TEST(DecodersDock, OneClickOnAFindingDecodesTheSimulatorsText)
     ASSERT_TRUE(shown.wait(20000));
     EXPECT_TRUE(dock.isVisible());
     ASSERT_EQ(dock.decoders().size(), 1);
-    const QString texts = Texts(dock.results());
+    const QString texts = Texts(dock.shownResults());
     EXPECT_TRUE(texts.contains(QStringLiteral("uart-1: "))) << qPrintable(texts.left(500));
     // The simulator's text line, read back from the rx data: "la-sim #…".
     ASSERT_NE(dock.result(), nullptr);
@@ -58,8 +64,49 @@ TEST(DecodersDock, OneClickOnAFindingDecodesTheSimulatorsText)
     sim.window->form().Command1[2]->click(); // DataRead
     ASSERT_TRUE(shown.wait(20000));
     dock.removeAll();
-    EXPECT_EQ(dock.results()->rowCount(), 0);
+    EXPECT_EQ(dock.shownResults()->rowCount(), 0);
+    EXPECT_EQ(dock.result(), nullptr);
     SetMessageSink(nullptr);
+}
+
+// Decode → Add decoder…: the dialog opens once the decoders have loaded; the
+// user picks UART, leaves TX unmapped and reads the simulator's text; Edit
+// changes the baud rate; Cancel changes nothing.
+TEST(DecodersDock, TheMenusDialogAddsAndEditsADecoder)
+{
+    SimulatedWindow sim;
+    DecodersDock &dock = sim.window->decoders();
+    QSignalSpy shown(&dock, &DecodersDock::resultShown);
+    const auto accept = [](QDialog *d) {
+        d->findChild<QDialogButtonBox *>(QStringLiteral("buttons"))->button(QDialogButtonBox::Ok)->click();
+    };
+
+    sim.window->action(QStringLiteral("actionAddDecoder"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock.dialog() != nullptr; }, 20000));
+    AddDecoderDialog *dialog = dock.dialog();
+    QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("decoderSearch")), QStringLiteral("uart"));
+    QTest::keyClick(dialog->findChild<QLineEdit *>(QStringLiteral("decoderSearch")), Qt::Key_Return);
+    dialog->findChild<QComboBox *>(QStringLiteral("channel_tx"))->setCurrentIndex(0); // "—": not mapped
+    ASSERT_TRUE(dialog->canAccept()) << qPrintable(dialog->problem());
+    accept(dialog);
+    ASSERT_TRUE(shown.wait(20000));
+    EXPECT_EQ(dock.decoders(), QStringList{QStringLiteral("uart:rx=CH1")});
+    EXPECT_TRUE(dock.result()->instance(QStringLiteral("uart-1"))->byteStream(QStringLiteral("rx-data")).contains("sim #"));
+
+    dock.decoderList()->setCurrentRow(0);
+    dock.editSelected();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock.dialog() != nullptr; }, 20000));
+    dock.dialog()->findChild<QLineEdit *>(QStringLiteral("option_baudrate"))->setText(QStringLiteral("9600"));
+    accept(dock.dialog());
+    ASSERT_TRUE(shown.wait(20000));
+    ASSERT_EQ(dock.decoders().size(), 1);
+    EXPECT_TRUE(dock.decoders()[0].contains(QStringLiteral("baudrate=9600"))) << qPrintable(dock.decoders()[0]);
+
+    dock.openAddDialog();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock.dialog() != nullptr; }, 20000));
+    dock.dialog()->reject();
+    QTest::qWait(50);
+    EXPECT_EQ(dock.decoders().size(), 1);
 }
 
 TEST(DecodersDock, BadDecoderIsRefusedWithAMessage)

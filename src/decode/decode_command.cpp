@@ -1,27 +1,8 @@
 #include "decode/decode_command.h"
 
+#include "decode/annotation_list.h"
 #include "decode/decode_engine.h"
 
-#include <algorithm>
-
-namespace {
-
-QString CsvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-struct Line {
-    const DecodeInstanceResult *instance;
-    const DecodeAnnotation *annotation;
-};
-
-} // namespace
 
 int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const Capture &capture, QTextStream &out,
                      QTextStream &err)
@@ -53,24 +34,13 @@ int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const
         return 1;
     }
 
-    std::vector<Line> lines;
-    for (const DecodeInstanceResult &instance : result->instances) {
-        for (const DecodeAnnotation *a : instance.inEmissionOrder())
-            lines.push_back({&instance, a});
-    }
-    std::sort(lines.begin(), lines.end(),
-              [](const Line &a, const Line &b) { return a.annotation->order < b.annotation->order; });
-
     if (csv)
-        out << "start,end,decoder,row,text\n";
-    for (const Line &line : lines) {
-        const QString text = line.annotation->texts.isEmpty() ? QString() : line.annotation->texts.first();
-        if (csv) {
-            out << line.annotation->start << ',' << line.annotation->end << ',' << CsvField(line.instance->name) << ','
-                << CsvField(line.instance->rows[size_t(line.annotation->row)].id) << ',' << CsvField(text) << '\n';
-        } else {
-            out << line.instance->name << ": " << text << '\n';
-        }
+        out << AnnotationCsvHeader() << '\n';
+    for (const AnnotationLine &line : AnnotationsInEmissionOrder(*result)) {
+        if (csv)
+            out << AnnotationCsvRow(line) << '\n';
+        else
+            out << line.instance->name << ": " << line.text() << '\n';
     }
     out.flush();
 

@@ -1,31 +1,41 @@
 #include "frame/decoders_dock.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMainWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QSaveFile>
+#include <QSortFilterProxyModel>
+#include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/error_report.h"
 #include "app/form1.h"
+#include "decode/annotation_list.h"
 #include "decode/decode_request.h"
+#include "frame/add_decoder_dialog.h"
+#include "frame/annotation_table_model.h"
 
 namespace {
 
-// Times of the results in seconds from the capture start, "12.345 us".
-QString TimeText(int64_t sample, uint64_t rateHz)
+QPushButton *Button(const QString &text, const QString &name, QWidget *parent)
 {
-    if (rateHz == 0)
-        return QString::number(sample);
-    const double us = double(sample) * 1e6 / double(rateHz);
-    return us >= 1000 ? QStringLiteral("%1 ms").arg(us / 1000, 0, 'f', 4) : QStringLiteral("%1 us").arg(us, 0, 'f', 2);
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
 }
 
 } // namespace
@@ -36,45 +46,143 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     auto *body = new QWidget(this);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
+
     auto *top = new QHBoxLayout;
     list_ = new QListWidget(body);
     list_->setObjectName(QStringLiteral("decoderList"));
-    list_->setMaximumHeight(60);
+    list_->setMaximumHeight(52);
+    list_->setToolTip(QStringLiteral("The decoders, as sigrok-cli -P takes them; double-click to edit"));
+    connect(list_, &QListWidget::itemActivated, this, [this] { editSelected(); });
     top->addWidget(list_, 1);
-    auto *remove = new QPushButton(QStringLiteral("Remove"), body);
+    auto *buttons = new QVBoxLayout;
+    auto *buttonRow1 = new QHBoxLayout;
+    auto *buttonRow2 = new QHBoxLayout;
+    QPushButton *add = Button(QStringLiteral("Add…"), QStringLiteral("addDecoderButton"), body);
+    QPushButton *edit = Button(QStringLiteral("Edit…"), QStringLiteral("editDecoderButton"), body);
+    QPushButton *remove = Button(QStringLiteral("Remove"), QStringLiteral("removeDecoderButton"), body);
+    QPushButton *removeAllButton = Button(QStringLiteral("Remove all"), QStringLiteral("removeAllDecodersButton"), body);
+    connect(add, &QPushButton::clicked, this, &DecodersDock::openAddDialog);
+    connect(edit, &QPushButton::clicked, this, &DecodersDock::editSelected);
     connect(remove, &QPushButton::clicked, this, &DecodersDock::removeSelected);
-    top->addWidget(remove);
+    connect(removeAllButton, &QPushButton::clicked, this, &DecodersDock::removeAll);
+    buttonRow1->addWidget(add);
+    buttonRow1->addWidget(edit);
+    buttonRow2->addWidget(remove);
+    buttonRow2->addWidget(removeAllButton);
+    buttons->addLayout(buttonRow1);
+    buttons->addLayout(buttonRow2);
+    top->addLayout(buttons);
     layout->addLayout(top);
-    filter_ = new QLineEdit(body);
-    filter_->setObjectName(QStringLiteral("decoderFilter"));
-    filter_->setPlaceholderText(QStringLiteral("Filter the results by text"));
-    filter_->setClearButtonEnabled(true);
-    connect(filter_, &QLineEdit::textChanged, this, &DecodersDock::filter);
-    layout->addWidget(filter_);
+
     status_ = new QLabel(body);
     status_->setObjectName(QStringLiteral("decoderStatus"));
     status_->setWordWrap(true);
     layout->addWidget(status_);
-    results_ = new QTableWidget(0, 5, body);
-    results_->setObjectName(QStringLiteral("decoderResults"));
-    results_->setHorizontalHeaderLabels({QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Decoder"),
-                                         QStringLiteral("Row"), QStringLiteral("Text")});
-    results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    results_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    results_->verticalHeader()->hide();
-    results_->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(results_, 1);
+
+    tabs_ = new QTabWidget(body);
+    tabs_->setObjectName(QStringLiteral("decoderTabs"));
+    tabs_->addTab(buildAnnotationsTab(), QStringLiteral("Annotations"));
+    tabs_->addTab(buildStreamsTab(), QStringLiteral("Byte streams"));
+    layout->addWidget(tabs_, 1);
     setWidget(body);
 
     connect(&engine_, &DecodeEngine::catalogReady, this, [this](std::shared_ptr<const DecoderCatalog> catalog) {
         catalog_ = std::move(catalog);
+        if (!catalog_->error().isEmpty())
+            status_->setText(catalog_->error());
         const QStringList waiting = waiting_;
         waiting_.clear();
         for (const QString &s : waiting)
             addDecoder(s);
+        if (dialogWaiting_ != -2) {
+            const int row = dialogWaiting_;
+            dialogWaiting_ = -2;
+            openDialog(row);
+        }
     });
     connect(&engine_, &DecodeEngine::finished, this, &DecodersDock::showResult);
     connect(&form_, &Form1::captureChanged, this, &DecodersDock::restart);
+}
+
+QWidget *DecodersDock::buildAnnotationsTab()
+{
+    auto *tab = new QWidget;
+    auto *layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(2, 2, 2, 2);
+    auto *bar = new QHBoxLayout;
+    filter_ = new QLineEdit(tab);
+    filter_->setObjectName(QStringLiteral("decoderFilter"));
+    filter_->setPlaceholderText(QStringLiteral("Filter the results by text"));
+    filter_->setClearButtonEnabled(true);
+    bar->addWidget(filter_, 1);
+    QPushButton *copy = Button(QStringLiteral("Copy"), QStringLiteral("copyResultsButton"), tab);
+    copy->setToolTip(QStringLiteral("Copy the selected lines, or all lines shown, as tab-separated text"));
+    QPushButton *csv = Button(QStringLiteral("Export CSV…"), QStringLiteral("exportResultsButton"), tab);
+    csv->setToolTip(QStringLiteral("Save the lines shown as a CSV file"));
+    bar->addWidget(copy);
+    bar->addWidget(csv);
+    layout->addLayout(bar);
+
+    model_ = new AnnotationTableModel(this);
+    proxy_ = new QSortFilterProxyModel(this);
+    proxy_->setSourceModel(model_);
+    proxy_->setFilterKeyColumn(AnnotationTableModel::TextColumn);
+    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    table_ = new QTableView(tab);
+    table_->setObjectName(QStringLiteral("decoderResults"));
+    table_->setModel(proxy_);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setToolTip(QStringLiteral("Double-click a line to show it and put the time cursors on it"));
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first lines only: measuring thousands of lines
+    // would hold up the window each time a result comes in.
+    table_->horizontalHeader()->setResizeContentsPrecision(32);
+    layout->addWidget(table_, 1);
+
+    connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);
+    connect(copy, &QPushButton::clicked, this, &DecodersDock::copyToClipboard);
+    connect(csv, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export the decoded lines"), QString(),
+                                                          QStringLiteral("CSV files (*.csv)"));
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (!exportCsv(path, &error))
+            ReportWarning(QStringLiteral("Export CSV"), error);
+    });
+    connect(table_, &QTableView::activated, this, [this](const QModelIndex &index) {
+        emit spanRequested(index.data(AnnotationTableModel::SpanStartRole).toLongLong(),
+                           index.data(AnnotationTableModel::SpanEndRole).toLongLong());
+    });
+    return tab;
+}
+
+QWidget *DecodersDock::buildStreamsTab()
+{
+    auto *tab = new QWidget;
+    auto *layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(2, 2, 2, 2);
+    auto *bar = new QHBoxLayout;
+    streamChoice_ = new QComboBox(tab);
+    streamChoice_->setObjectName(QStringLiteral("streamChoice"));
+    streamFormat_ = new QComboBox(tab);
+    streamFormat_->setObjectName(QStringLiteral("streamFormat"));
+    streamFormat_->addItems({QStringLiteral("ASCII"), QStringLiteral("Hex")});
+    bar->addWidget(streamChoice_, 1);
+    bar->addWidget(streamFormat_);
+    layout->addLayout(bar);
+    streamText_ = new QPlainTextEdit(tab);
+    streamText_->setObjectName(QStringLiteral("streamText"));
+    streamText_->setReadOnly(true);
+    streamText_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    streamText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(streamText_, 1);
+    connect(streamChoice_, &QComboBox::currentIndexChanged, this, &DecodersDock::showStream);
+    connect(streamFormat_, &QComboBox::currentIndexChanged, this, &DecodersDock::showStream);
+    return tab;
 }
 
 void DecodersDock::addDecoder(const QString &stack)
@@ -95,6 +203,75 @@ void DecodersDock::addDecoder(const QString &stack)
     }
     stacks_ << FormatDecoderStack(parsed);
     list_->addItem(stacks_.last());
+    list_->setCurrentRow(list_->count() - 1);
+    restart();
+}
+
+void DecodersDock::openAddDialog() { openDialog(-1); }
+
+void DecodersDock::editSelected()
+{
+    const int row = list_->currentRow();
+    if (row >= 0)
+        openDialog(row);
+}
+
+void DecodersDock::openDialog(int editRow)
+{
+    show();
+    if (dialog_) {
+        dialog_->raise();
+        dialog_->activateWindow();
+        return;
+    }
+    if (!catalog_) {
+        dialogWaiting_ = editRow;
+        status_->setText(QStringLiteral("Loading the decoders…"));
+        engine_.requestCatalog();
+        return;
+    }
+    if (!catalog_->error().isEmpty()) {
+        ReportWarning(QStringLiteral("Add decoder"), catalog_->error());
+        return;
+    }
+    dialog_ = new AddDecoderDialog(catalog_, window());
+    dialog_->setAttribute(Qt::WA_DeleteOnClose);
+    dialogEditRow_ = editRow >= 0 && editRow < stacks_.size() ? editRow : -1;
+    if (dialogEditRow_ >= 0) {
+        DecoderStack stack;
+        QString error;
+        if (ParseDecoderStack(stacks_[dialogEditRow_], *catalog_, &stack, &error))
+            dialog_->setStack(stack);
+        dialog_->setWindowTitle(QStringLiteral("Edit decoder"));
+    }
+    // The dialog is deleted later; from its closing on it is no longer the open one.
+    connect(dialog_, &QDialog::finished, this, [this](int result) {
+        if (result == QDialog::Accepted)
+            acceptDialog();
+        dialog_ = nullptr;
+    });
+    dialog_->open();
+}
+
+void DecodersDock::acceptDialog()
+{
+    if (!dialog_ || !dialog_->canAccept())
+        return;
+    DecoderStack stack = dialog_->stack();
+    QString error;
+    if (!ValidateDecoderStack(&stack, *catalog_, &error)) {
+        ReportWarning(QStringLiteral("Add decoder"), error);
+        return;
+    }
+    const QString text = FormatDecoderStack(stack);
+    if (dialogEditRow_ >= 0 && dialogEditRow_ < stacks_.size()) {
+        stacks_[dialogEditRow_] = text;
+        list_->item(dialogEditRow_)->setText(text);
+    } else {
+        stacks_ << text;
+        list_->addItem(text);
+        list_->setCurrentRow(list_->count() - 1);
+    }
     restart();
 }
 
@@ -115,12 +292,19 @@ void DecodersDock::removeAll()
     restart();
 }
 
+void DecodersDock::showTab(const QString &title)
+{
+    for (int i = 0; i < tabs_->count(); ++i) {
+        if (tabs_->tabText(i) == title)
+            tabs_->setCurrentIndex(i);
+    }
+}
+
 void DecodersDock::restart()
 {
     if (stacks_.isEmpty() || !catalog_) {
         engine_.cancel();
-        results_->setRowCount(0);
-        result_.reset();
+        setResult(nullptr);
         status_->setText(stacks_.isEmpty() ? QStringLiteral("No decoder: add one from the Decode menu or from Detect protocols")
                                            : QString());
         return;
@@ -128,7 +312,7 @@ void DecodersDock::restart()
     const Capture capture = form_.capture();
     if (capture.isEmpty()) {
         engine_.cancel();
-        results_->setRowCount(0);
+        setResult(nullptr);
         status_->setText(QStringLiteral("No capture in view"));
         return;
     }
@@ -142,56 +326,107 @@ void DecodersDock::restart()
     engine_.start(capture, request);
 }
 
+void DecodersDock::setResult(std::shared_ptr<const DecodeResult> result)
+{
+    if (!result && !result_)
+        return;
+    result_ = std::move(result);
+    model_->setResult(result_);
+    refreshStreams();
+    emit resultChanged(result_);
+}
+
 void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
 {
-    result_ = std::move(result);
-    results_->setRowCount(0);
+    setResult(std::move(result));
     const QStringList errors = result_->errors();
-    int n = 0;
-    for (const DecodeInstanceResult &inst : result_->instances)
-        n += int(inst.annotationCount());
-    results_->setRowCount(n);
-    int row = 0;
-    for (const DecodeInstanceResult &inst : result_->instances) {
-        for (const DecodeAnnotation *a : inst.inEmissionOrder()) {
-            const QString rowName = inst.decoder && a->row >= 0 && a->row < int(inst.decoder->rows.size())
-                ? inst.decoder->rows[size_t(a->row)].description
-                : QString();
-            const QStringList cells{TimeText(a->start, result_->sampleRateHz), TimeText(a->end, result_->sampleRateHz),
-                                    inst.name, rowName, a->texts.value(0)};
-            for (int c = 0; c < cells.size(); ++c)
-                results_->setItem(row, c, new QTableWidgetItem(cells[c]));
-            ++row;
-        }
-    }
-    status_->setText(errors.isEmpty() ? QStringLiteral("%1 annotations").arg(n) : errors.join(QLatin1Char('\n')));
+    status_->setText(errors.isEmpty() ? QStringLiteral("%1 annotations").arg(model_->rowCount())
+                                      : errors.join(QLatin1Char('\n')));
+    table_->resizeColumnsToContents();
     if (!errors.isEmpty())
         ReportWarning(QStringLiteral("Decoders"), errors.join(QLatin1Char('\n')));
-    filter();
     emit resultShown();
 }
 
-void DecodersDock::filter()
+void DecodersDock::refreshStreams()
 {
-    const QString text = filter_->text();
-    for (int r = 0; r < results_->rowCount(); ++r) {
-        const QTableWidgetItem *item = results_->item(r, 4);
-        results_->setRowHidden(r, !text.isEmpty() && !(item && item->text().contains(text, Qt::CaseInsensitive)));
-    }
+    const QString previous = streamChoice_->currentText();
+    streams_ = result_ ? ByteStreamsOf(*result_) : std::vector<ByteStream>{};
+    const QSignalBlocker block(streamChoice_);
+    streamChoice_->clear();
+    for (const ByteStream &s : streams_)
+        streamChoice_->addItem(s.label);
+    const int again = streamChoice_->findText(previous);
+    streamChoice_->setCurrentIndex(again >= 0 ? again : (streams_.empty() ? -1 : 0));
+    showStream();
 }
 
-void AddDecodeMenu(QMenu *menu, DecodersDock *dock, QMainWindow &window)
+void DecodersDock::showStream()
 {
-    QAction *add = menu->addAction(QStringLiteral("&Add decoder…"), dock, [dock, &window] {
-        bool ok = false;
-        const QString text = QInputDialog::getText(
-            &window, QStringLiteral("Add decoder"),
-            QStringLiteral("Decoder, its channels and options, as sigrok-cli -P takes them\n"
-                           "(uart:rx=CH1:baudrate=115200, i2c:scl=CH5:sda=CH6,eeprom24xx):"),
-            QLineEdit::Normal, QString(), &ok);
-        if (ok && !text.trimmed().isEmpty())
-            dock->addDecoder(text.trimmed());
-    });
+    const int i = streamChoice_->currentIndex();
+    if (i < 0 || size_t(i) >= streams_.size()) {
+        streamText_->setPlainText(result_ ? QStringLiteral("No decoder here gives a byte stream") : QString());
+        return;
+    }
+    const QByteArray &bytes = streams_[size_t(i)].bytes;
+    streamText_->setPlainText(streamFormat_->currentIndex() == 1 ? BytesAsHexDump(bytes) : BytesAsText(bytes));
+}
+
+std::vector<int> DecodersDock::shownSourceRows(bool selectedOnly) const
+{
+    std::vector<int> rows;
+    if (selectedOnly) {
+        for (const QModelIndex &i : table_->selectionModel()->selectedRows())
+            rows.push_back(proxy_->mapToSource(i).row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    for (int r = 0; r < proxy_->rowCount(); ++r)
+        rows.push_back(proxy_->mapToSource(proxy_->index(r, 0)).row());
+    return rows;
+}
+
+QString DecodersDock::copyText() const
+{
+    std::vector<int> rows = shownSourceRows(true);
+    if (rows.empty())
+        rows = shownSourceRows(false);
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < AnnotationTableModel::ColumnCount; ++c)
+        header << model_->headerData(c, Qt::Horizontal).toString();
+    lines << header.join(QLatin1Char('\t'));
+    for (int r : rows) {
+        QStringList cells;
+        for (int c = 0; c < AnnotationTableModel::ColumnCount; ++c)
+            cells << model_->index(r, c).data().toString().replace(QLatin1Char('\t'), QLatin1Char(' '));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void DecodersDock::copyToClipboard() const { QApplication::clipboard()->setText(copyText()); }
+
+bool DecodersDock::exportCsv(const QString &path, QString *error) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray text = AnnotationCsvHeader().toUtf8() + '\n';
+    for (int r : shownSourceRows(false))
+        text += AnnotationCsvRow(*model_->line(r)).toUtf8() + '\n';
+    if (file.write(text) != text.size() || !file.commit()) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void AddDecodeMenu(QMenu *menu, DecodersDock *dock)
+{
+    QAction *add = menu->addAction(QStringLiteral("&Add decoder…"), dock, &DecodersDock::openAddDialog);
     add->setObjectName(QStringLiteral("actionAddDecoder"));
     add->setToolTip(QStringLiteral("Decode the capture with one of the installed protocol decoders"));
     QAction *removeAll = menu->addAction(QStringLiteral("Remove a&ll decoders"), dock, &DecodersDock::removeAll);

@@ -17,6 +17,9 @@ QString KeyboardHelpHtml()
         "<tr><td>+ / &minus;</td><td>zoom in / out</td></tr>"
         "<tr><td>Left / right button in the traces</td><td>place and drag the measuring / reference time cursor</td></tr>"
         "<tr><td>Left / right button in the analog band</td><td>place and drag the measuring / reference voltage cursor</td></tr>"
+        "<tr><th align='left'>Decoders</th><th></th></tr>"
+        "<tr><td>Double-click a box under the traces</td><td>show it with the time cursors on its start and end</td></tr>"
+        "<tr><td>Double-click or Enter on a result line</td><td>the same from the Decoders panel</td></tr>"
         "<tr><th align='left'>Anywhere</th><th></th></tr>"
         "<tr><td>F5</td><td>Run / Stop</td></tr>"
         "<tr><td>Ctrl+O / Ctrl+S</td><td>Load / Save</td></tr>"
@@ -29,7 +32,10 @@ QString AboutText(const QString &portText)
 {
     return QStringLiteral("<p><b>Logic Analyzer</b> %1</p>"
                           "<p>Front end of the 8-channel logic analyzer and 8-bit oscilloscope.</p>"
-                          "<p>Qt %2<br>Port: %3</p>")
+                          "<p>Qt %2<br>Port: %3</p>"
+                          "<p>Protocol decoding by libsigrokdecode. Because of it this program is free software "
+                          "under the GNU General Public License, version 3 or any later version "
+                          "(GPL-3.0-or-later); see the LICENSE file that comes with it.</p>")
         .arg(QStringLiteral(LA_VERSION), QString::fromLatin1(qVersion()), portText.toHtmlEscaped());
 }
 

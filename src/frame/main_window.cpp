@@ -5,10 +5,14 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 #include "app/form1.h"
+#include "app/picture_box.h"
 #include "frame/analysis_docks.h"
+#include "frame/annotation_strip.h"
 #include "frame/capture_commands.h"
 #include "frame/decoders_dock.h"
 #include "frame/status_panel.h"
@@ -20,7 +24,18 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(form_->windowTitle());
     setWindowIcon(form_->windowIcon());
-    setCentralWidget(form_); // Form1 keeps its fixed size; the frame grows around it
+    // Form1 keeps its fixed size and the frame grows around it. Under it the
+    // decoders' annotation strip, hidden (no height) while nothing is decoded.
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralArea"));
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(form_);
+    strip_ = new AnnotationStrip(central);
+    strip_->hide();
+    column->addWidget(strip_);
+    setCentralWidget(central);
     form_->installEventFilter(this);
 
     navigator_ = new ViewNavigator(*form_, this);
@@ -43,6 +58,14 @@ MainWindow::~MainWindow()
     form_->removeEventFilter(this);
     for (auto it = mirrors_.cbegin(); it != mirrors_.cend(); ++it)
         it.key()->removeEventFilter(this);
+}
+
+void MainWindow::followView()
+{
+    // The strip draws sample t where the traces do: at Picture1's x = 40 +
+    // (t - view start) * magnification.
+    const int fieldLeft = form_->Picture1->mapTo(strip_->parentWidget(), QPoint(40, 0)).x() - strip_->x();
+    strip_->setView(form_->HScroll1->value(), form_->state.Magnification, fieldLeft);
 }
 
 QAction *MainWindow::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
@@ -156,7 +179,17 @@ void MainWindow::buildMenus()
     decoders_ = new DecodersDock(*form_, this);
     addDockWidget(Qt::BottomDockWidgetArea, decoders_);
     decoders_->hide(); // without panels the window is exactly as before
-    AddDecodeMenu(decode, decoders_, *this);
+    AddDecodeMenu(decode, decoders_);
+    connect(decoders_, &DecodersDock::resultChanged, this, [this](std::shared_ptr<const DecodeResult> result) {
+        strip_->setResult(std::move(result));
+        followView();
+        strip_->setVisible(strip_->rowCount() > 0);
+    });
+    connect(form_, &Form1::viewChanged, this, &MainWindow::followView);
+    connect(form_, &Form1::captureChanged, this, &MainWindow::followView);
+    connect(decoders_, &DecodersDock::spanRequested, navigator_, &ViewNavigator::showSpan);
+    connect(strip_, &AnnotationStrip::annotationActivated, navigator_,
+            [this](const QString &, qint64 first, qint64 last) { navigator_->showSpan(first, last); });
 
     QMenu *analyze = menuBar()->addMenu(QStringLiteral("&Analyze"));
     analyze->setObjectName(QStringLiteral("menuAnalyze"));

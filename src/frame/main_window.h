@@ -9,6 +9,7 @@ class QAction;
 class QMenu;
 class QPushButton;
 class AnalysisCommands;
+class AnnotationStrip;
 class CaptureCommands;
 class DecodersDock;
 class StatusPanel;
@@ -33,6 +34,7 @@ public:
     CaptureCommands &captureCommands() { return *captureCommands_; }
     AnalysisCommands &analysis() { return *analysis_; }
     DecodersDock &decoders() { return *decoders_; }
+    AnnotationStrip &annotationStrip() { return *strip_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -52,6 +54,8 @@ private:
     void syncRunCaption();
     void showKeyboardHelp();
     void showAbout();
+    // Keeps the annotation strip on the traces' samples.
+    void followView();
 
     Form1 *form_;
     QString portText_;
@@ -60,6 +64,7 @@ private:
     CaptureCommands *captureCommands_ = nullptr;
     AnalysisCommands *analysis_ = nullptr;
     DecodersDock *decoders_ = nullptr;
+    AnnotationStrip *strip_ = nullptr;
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

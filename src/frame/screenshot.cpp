@@ -1,6 +1,9 @@
 #include "frame/screenshot.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
@@ -8,22 +11,80 @@
 #include <cstdio>
 
 #include "app/form1.h"
+#include "frame/decoders_dock.h"
 #include "frame/main_window.h"
+
+namespace {
+
+// Runs the event loop until `done` or a timeout.
+template <typename Done> void WaitFor(Done done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QEventLoop().processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// "decode:STACK": adds the decoder and waits for its result.
+void Decode(MainWindow &window, const QString &stack)
+{
+    DecodersDock &dock = window.decoders();
+    bool shown = false;
+    const auto c = QObject::connect(&dock, &DecodersDock::resultShown, [&shown] { shown = true; });
+    const int before = int(dock.decoders().size());
+    dock.addDecoder(stack);
+    WaitFor([&] { return shown || (dock.decoders().size() == before && !dock.isVisible()); }, 30000);
+    QObject::disconnect(c);
+    if (!shown)
+        std::fprintf(stderr, "logic-analyzer: %s decoded nothing\n", qPrintable(stack));
+}
+
+// One step of --screenshot-actions after the capture: a menu command by
+// object name, or "decode:STACK", "mag:N" (the magnification bar's value),
+// "view:N" (the view start), "tab:TITLE" (a tab of the decoders panel).
+void RunStep(MainWindow &window, const QString &step)
+{
+    Form1 &form = window.form();
+    const QString value = step.section(QLatin1Char(':'), 1);
+    if (step.startsWith(QLatin1String("decode:")))
+        Decode(window, value);
+    else if (step.startsWith(QLatin1String("mag:")))
+        form.VScroll1->setValue(value.toInt());
+    else if (step.startsWith(QLatin1String("view:")))
+        form.HScroll1->setValue(value.toInt());
+    else if (step.startsWith(QLatin1String("tab:")))
+        window.decoders().showTab(value);
+    else if (QAction *a = window.action(step))
+        a->trigger();
+    else
+        std::fprintf(stderr, "logic-analyzer: no menu command %s\n", qPrintable(step));
+}
+
+} // namespace
 
 void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringList &actions)
 {
     QTimer::singleShot(0, &window, [&window, path, actions] {
         Form1 &form = window.form();
+        QStringList steps;
+        for (const QString &a : actions) {
+            if (a.startsWith(QLatin1String("rate:"))) { // chosen before Setting sends it
+                const int i = form.Combo1->findText(a.section(QLatin1Char(':'), 1));
+                if (i >= 0)
+                    form.Combo1->setCurrentIndex(i);
+                else
+                    std::fprintf(stderr, "logic-analyzer: no sampling rate %s\n", qPrintable(a));
+            } else {
+                steps << a;
+            }
+        }
         form.Command1[0]->click(); // Setting: returns once the instrument has taken it
         form.Command1[1]->click(); // Run, then the read of the capture
         while (form.VScroll1->value() < form.VScroll1->maximum())
             form.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        for (const QString &name : actions) {
-            if (QAction *a = window.action(name))
-                a->trigger();
-            else
-                std::fprintf(stderr, "logic-analyzer: no menu command %s\n", qPrintable(name));
-        }
+        for (const QString &step : steps)
+            RunStep(window, step);
+        QEventLoop().processEvents(); // the last layout and paint
         if (!window.grab().save(path))
             std::fprintf(stderr, "logic-analyzer: cannot write %s\n", qPrintable(path));
         window.close();

@@ -7,7 +7,11 @@ class MainWindow;
 
 // Takes a picture of the framed window with a capture, for the README: once
 // the window is shown, it presses Setting and Run as a user would, zooms to
-// "Mag 1/10", triggers the menu commands named in `actions` (object names
-// such as "actionDetect"), writes the window's picture to `path` and closes
+// "Mag 1/10", runs the steps in `actions` in order, writes the window's picture to `path` and closes
 // the window.
+// A step is a menu command's object name ("actionDetect"), "decode:STACK"
+// (adds a decoder, -P syntax, and waits for its result), "mag:N" (value of
+// the magnification bar, 0 = "Mag ×10"), "view:N" (the view start) or
+// "tab:TITLE" (a tab of the decoders panel, "Byte streams");
+// "rate:TEXT" chooses a sampling rate ("1MHz") before Setting.
 void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringList &actions = {});

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -13,6 +14,19 @@
 namespace {
 constexpr double kFieldLeft = 40.0; // x of the waveform field's left edge in Picture1
 constexpr int kNotch = 120;         // angle delta of one wheel notch
+constexpr double kFieldWidth = 700.0; // the waveform field, x = 40..740
+constexpr double kTimeBandY = 150.0;  // a y where a press takes a time cursor
+
+// One press and release of `button` on the drawing area at (x, y).
+void Click(QWidget *picture, Qt::MouseButton button, double x, double y)
+{
+    const QPointF local(x, y);
+    const QPointF global = picture->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, button, button, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, button, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &release);
+}
 } // namespace
 
 int ViewStartKeepingSample(int oldStart, float oldMagnification, double fieldX, float newMagnification,
@@ -31,6 +45,15 @@ int ViewStartShowingEnd(int32_t sampleCount, float magnification, int maximum)
     if (sampleCount <= 0 || magnification <= 0)
         return std::max(0, maximum);
     const double start = std::nearbyint(double(sampleCount - 1) - 690.0 / double(magnification));
+    return int(std::clamp(start, 0.0, double(std::max(0, maximum))));
+}
+
+int ViewStartCentringSpan(int64_t first, int64_t last, float magnification, int maximum)
+{
+    if (magnification <= 0)
+        return 0;
+    const double middle = (double(first) + double(last)) / 2.0;
+    const double start = std::nearbyint(middle - kFieldWidth / 2.0 / double(magnification));
     return int(std::clamp(start, 0.0, double(std::max(0, maximum))));
 }
 
@@ -77,6 +100,27 @@ void ViewNavigator::zoomAt(int steps, double pictureX)
     QScrollBar *h = form_.HScroll1;
     h->setValue(ViewStartKeepingSample(oldStart, oldMag, pictureX - kFieldLeft, form_.state.Magnification,
                                        h->maximum()));
+}
+
+void ViewNavigator::showSpan(int64_t first, int64_t last)
+{
+    if (last < first)
+        std::swap(first, last);
+    // A little room on both sides so the cursors do not sit on the field's edges.
+    const auto fits = [&] { return double(last - first) * double(form_.state.Magnification) <= kFieldWidth - 20.0; };
+    QScrollBar *v = form_.VScroll1;
+    while (!fits()) {
+        const int step = v->value();
+        zoomOut();
+        if (v->value() == step)
+            break; // the widest view; the end may lie beyond it
+    }
+    QScrollBar *h = form_.HScroll1;
+    h->setValue(ViewStartCentringSpan(first, last, form_.state.Magnification, h->maximum()));
+    const double mag = form_.state.Magnification;
+    const auto xOf = [&](int64_t sample) { return kFieldLeft + double(sample - h->value()) * mag; };
+    Click(form_.Picture1, Qt::RightButton, xOf(first), kTimeBandY);
+    Click(form_.Picture1, Qt::LeftButton, xOf(last), kTimeBandY);
 }
 
 bool ViewNavigator::eventFilter(QObject *watched, QEvent *event)

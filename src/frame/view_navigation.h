@@ -18,6 +18,10 @@ int ViewStartKeepingSample(int oldStart, float oldMagnification, double fieldX, 
 // field), inside 0..maximum.
 int ViewStartShowingEnd(int32_t sampleCount, float magnification, int maximum);
 
+// View start that puts samples first..last in the middle of the field,
+// inside 0..maximum.
+int ViewStartCentringSpan(int64_t first, int64_t last, float magnification, int maximum);
+
 // Wheel and keys on the drawing area, and the view commands of the menu.
 // Everything goes through what the user could operate: the arrows, track and
 // ends of HScroll1 and the arrows of the magnification bar VScroll1, so the
@@ -40,6 +44,11 @@ public:
     // One magnification step in (steps < 0) or out, keeping the sample under
     // the drawing area's x where the scroll range allows.
     void zoomAt(int steps, double pictureX);
+    // Shows samples first..last: zooms out while they do not fit in the
+    // field, centres them, then puts the reference time cursor on `first`
+    // and the measuring one on `last` with the right and left mouse buttons
+    // on the drawing area, so the readout gives the span's duration.
+    void showSpan(int64_t first, int64_t last);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
