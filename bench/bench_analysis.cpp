@@ -15,7 +15,7 @@
 #include "analysis/measurements.h"
 #include "analysis/protocol_detection.h"
 #include "bench_support.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 
 namespace {
 
@@ -23,18 +23,6 @@ constexpr double kDetectTargetMs = 20.0;
 constexpr double kMeasureTargetMs = 5.0;
 constexpr int32_t kPeriods = 32767;
 
-Capture SimulatorCapture()
-{
-    std::vector<CaptureRecord> records;
-    int previous = -1;
-    for (int32_t i = 0; i < kPeriods; ++i) {
-        const uint8_t levels = sim::logicLevelsAt(i, 0);
-        if (levels != previous)
-            records.push_back({i, levels, 0});
-        previous = levels;
-    }
-    return Capture(Capture::Mode::Logic, 0, kPeriods, records);
-}
 
 Capture EveryPeriodCapture(bool analog)
 {

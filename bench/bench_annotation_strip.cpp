@@ -12,7 +12,7 @@
 #include "decode/decode_engine.h"
 #include "display/magnification.h"
 #include "frame/annotation_strip.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 
 namespace {
 
@@ -26,22 +26,10 @@ std::shared_ptr<const DecodeResult> DecodedSimulatorCapture(QString *error)
     static QString failure;
     if (!result && failure.isEmpty()) {
         const auto catalog = LoadDecoderCatalog();
-        std::vector<CaptureRecord> records;
-        int previous = -1;
-        for (int32_t i = 0; i < Capture::kMaxTime; ++i) {
-            const uint8_t levels = sim::logicLevelsAt(i, 0);
-            if (levels != previous)
-                records.push_back({i, levels, 0});
-            previous = levels;
-        }
         DecodeRequest request;
         failure = catalog->error();
-        if (failure.isEmpty()
-            && ParseDecodeRequest({QStringLiteral("uart:rx=CH1:baudrate=115200"),
-                                   QStringLiteral("spi:clk=CH2:mosi=CH3:cs=CH4"),
-                                   QStringLiteral("i2c:scl=CH5:sda=CH6")},
-                                  *catalog, &request, &failure)) {
-            result = DecodeNow(Capture(Capture::Mode::Logic, 0, Capture::kMaxTime, records), request);
+        if (failure.isEmpty() && ParseDecodeRequest(SimulatorDecoderStacks(), *catalog, &request, &failure)) {
+            result = DecodeNow(SimulatorCapture(), request);
             failure = result->errors().join(QLatin1Char('\n'));
         }
     }

@@ -30,28 +30,15 @@
 #include "frame/capture_transfer.h"
 #include "frame/decoders_dock.h"
 #include "export/capture_file_io.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 
 namespace {
 
 constexpr double kTargetMs = 150.0;
-const QStringList kStacks{QStringLiteral("uart:rx=CH1:baudrate=115200"), QStringLiteral("spi:clk=CH2:mosi=CH3:cs=CH4"),
-                          QStringLiteral("i2c:scl=CH5:sda=CH6")};
+const QStringList &kStacks = SimulatorDecoderStacks();
 
 double g_oursMs = 0; // the decoding benchmark's figure, for the ratio
 
-Capture SimulatorCapture()
-{
-    std::vector<CaptureRecord> records;
-    int previous = -1;
-    for (int32_t i = 0; i < Capture::kMaxTime; ++i) {
-        const uint8_t levels = sim::logicLevelsAt(i, 0);
-        if (levels != previous)
-            records.push_back({i, levels, 0});
-        previous = levels;
-    }
-    return Capture(Capture::Mode::Logic, 0, Capture::kMaxTime, records);
-}
 
 void BM_DecodeFullCapture(benchmark::State &st)
 {

@@ -10,7 +10,7 @@
 #include "decode/decode_engine.h"
 #include "frame/annotation_strip.h"
 #include "frame/annotation_tooltip.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 
 namespace {
 
@@ -23,21 +23,11 @@ std::shared_ptr<const DecodeResult> Decoded()
         const auto catalog = LoadDecoderCatalog();
         if (!catalog->error().isEmpty())
             return none;
-        std::vector<CaptureRecord> records;
-        int previous = -1;
-        for (int32_t i = 0; i < Capture::kMaxTime; ++i) {
-            const uint8_t levels = sim::logicLevelsAt(i, 0);
-            if (levels != previous)
-                records.push_back({i, levels, 0});
-            previous = levels;
-        }
         DecodeRequest request;
         QString error;
-        if (!ParseDecodeRequest({QStringLiteral("uart:rx=CH1:baudrate=115200"),
-                                 QStringLiteral("spi:clk=CH2:mosi=CH3:cs=CH4"), QStringLiteral("i2c:scl=CH5:sda=CH6")},
-                                *catalog, &request, &error))
+        if (!ParseDecodeRequest(SimulatorDecoderStacks(), *catalog, &request, &error))
             return none;
-        return DecodeNow(Capture(Capture::Mode::Logic, 0, Capture::kMaxTime, records), request);
+        return DecodeNow(SimulatorCapture(), request);
     }();
     return result;
 }

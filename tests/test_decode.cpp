@@ -15,7 +15,7 @@
 #include "decode/decode_command.h"
 #include "decode/decode_engine.h"
 #include "export/capture_file_io.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 
 namespace {
 
@@ -27,15 +27,7 @@ const QString kI2c = QStringLiteral("i2c:scl=CH5:sda=CH6");
 // instrument sends it.
 Capture SimCapture(int32_t samples = 32767)
 {
-    std::vector<CaptureRecord> records;
-    int previous = -1;
-    for (int32_t i = 0; i < samples; ++i) {
-        const uint8_t levels = sim::logicLevelsAt(i, 0);
-        if (levels != previous)
-            records.push_back({i, levels, 0});
-        previous = levels;
-    }
-    return Capture(Capture::Mode::Logic, 0, samples, records);
+    return SimulatorCapture(Capture::Mode::Logic, 0, samples);
 }
 
 std::shared_ptr<const DecoderCatalog> Catalog()

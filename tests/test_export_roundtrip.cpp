@@ -14,7 +14,7 @@
 #include "export/capture_formats.h"
 #include "export/log_export.h"
 #include "export/zip_archive.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 #include "support/import_input.h"
 
 namespace {
@@ -24,18 +24,7 @@ using Mode = Capture::Mode;
 // Levels and analog counts from the simulated instrument's scene.
 Capture SimCapture(Mode mode, int rate, int32_t count, int range = 1)
 {
-    std::vector<CaptureRecord> records;
-    for (int32_t n = 0; n < count; ++n) {
-        const uint8_t levels = sim::logicLevelsAt(n, rate);
-        if (mode == Mode::Analog || records.empty() || records.back().levels != levels)
-            records.push_back({n, levels, mode == Mode::Analog ? sim::analogAt(n, rate) : uint8_t(0)});
-    }
-    CaptureTrigger trigger;
-    trigger.kind = 1;
-    trigger.condition = 2;
-    trigger.pattern = 0b1010;
-    trigger.levelCount = 200;
-    return Capture(mode, rate, count, std::move(records), trigger, range);
+    return SimulatorCapture(mode, rate, count, range, NonDefaultTrigger());
 }
 
 // Random levels changing at random periods; Analog captures get a random

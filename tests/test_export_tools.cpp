@@ -18,7 +18,7 @@
 #include "export/capture_formats.h"
 #include "export/vcd_export.h"
 #include "export/zip_archive.h"
-#include "sim/signals.h"
+#include "support/simulator_capture.h"
 #include "support/import_input.h"
 
 namespace {
@@ -45,13 +45,7 @@ QByteArray RunTool(const QString &program, const QStringList &args)
 
 Capture SimCapture(Mode mode, int rate, int32_t count, int range = 1)
 {
-    std::vector<CaptureRecord> records;
-    for (int32_t n = 0; n < count; ++n) {
-        const uint8_t levels = sim::logicLevelsAt(n, rate);
-        if (mode == Mode::Analog || records.empty() || records.back().levels != levels)
-            records.push_back({n, levels, mode == Mode::Analog ? sim::analogAt(n, rate) : uint8_t(0)});
-    }
-    return Capture(mode, rate, count, std::move(records), {}, range);
+    return SimulatorCapture(mode, rate, count, range);
 }
 
 Capture RandomCapture(Mode mode, int rate, int32_t count, uint32_t seed, int range = 1)
