@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -119,6 +120,26 @@ TEST(DecodersDock, BadDecoderIsRefusedWithAMessage)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.isEmpty(); }, 20000));
     EXPECT_TRUE(messages.first().contains(QStringLiteral("uart"))) << qPrintable(messages.first());
     EXPECT_TRUE(dock.decoders().isEmpty());
+    SetMessageSink(nullptr);
+}
+
+// A decoder that fails is named in one message, not again with every new
+// capture; its error stays in the status line.
+TEST(DecodersDock, AFailingDecoderIsReportedOnce)
+{
+    QStringList messages;
+    SetMessageSink([&](const QString &, const QString &text, bool) { messages << text; });
+    SimulatedWindow sim;
+    DecodersDock &dock = sim.window->decoders();
+    QSignalSpy shown(&dock, &DecodersDock::resultShown);
+    dock.addDecoder(QStringLiteral("uart:rx=CH1:baudrate=0")); // the decoder divides by zero
+    ASSERT_TRUE(shown.wait(20000));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("uart-1"))) << qPrintable(messages[0]);
+    sim.window->form().Command1[2]->click(); // DataRead: the same capture again
+    ASSERT_TRUE(shown.wait(20000));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(dock.findChild<QLabel *>(QStringLiteral("decoderStatus"))->text().contains(QStringLiteral("uart-1")));
     SetMessageSink(nullptr);
 }
 

@@ -1,11 +1,13 @@
 #include "frame/annotation_strip.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 
 #include "frame/annotation_painter.h"
 #include "frame/annotation_tooltip.h"
@@ -155,7 +157,6 @@ void AnnotationStrip::paintEvent(QPaintEvent *)
         return;
     ensureLayout();
     const QFontMetricsF metrics(font());
-    const QFontMetrics titleMetrics(font());
     const int titleWidth = fieldLeft_ - kTitleGap;
     const QColor separator = palette().color(QPalette::Mid);
     const QRect field(fieldLeft_, 0, kFieldWidth, height());
@@ -166,21 +167,40 @@ void AnnotationStrip::paintEvent(QPaintEvent *)
             painter.setPen(separator);
             painter.drawLine(0, top, fieldLeft_ + kFieldWidth - 1, top);
         }
-        if (titleWidth > 0) {
-            // The whole title when it fits, else the row's own name (the
-            // separators group an instance's rows); the tooltip has it all.
-            const QString &title =
-                titleMetrics.horizontalAdvance(info.title) <= titleWidth ? info.title : info.shortTitle;
-            painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(QRect(0, top, titleWidth, kRowHeight), Qt::AlignRight | Qt::AlignVCenter,
-                             titleMetrics.elidedText(title, Qt::ElideRight, titleWidth));
-        }
+        if (titleWidth > 0)
+            paintTitle(painter, info, QRect(0, top, titleWidth, kRowHeight));
         painter.save();
         painter.setClipRect(field);
         painter.setRenderHint(QPainter::Antialiasing);
         PaintAnnotationBoxes(painter, boxes_[size_t(r)], fieldLeft_, top, kRowHeight, metrics);
         painter.restore();
     }
+}
+
+void AnnotationStrip::paintTitle(QPainter &painter, const AnnotationRowInfo &info, const QRect &room) const
+{
+    // The whole title when it fits, else the row's own name (the separators
+    // group an instance's rows), in a smaller condensed font if need be; what
+    // still does not fit loses its middle, since rows of one decoder often
+    // differ only at the end ("MOSI data", "MOSI bits"). The tooltip has it all.
+    QFont small = font();
+    small.setPixelSize(std::max(8, QFontInfo(font()).pixelSize() - 2));
+    small.setStretch(QFont::SemiCondensed);
+    const QFontMetrics normal(font()), condensed(small);
+    QString text = info.title;
+    QFont chosen = font();
+    if (normal.horizontalAdvance(text) > room.width()) {
+        text = info.shortTitle;
+        if (normal.horizontalAdvance(text) > room.width()) {
+            chosen = small;
+            text = condensed.elidedText(text, Qt::ElideMiddle, room.width());
+        }
+    }
+    painter.save();
+    painter.setFont(chosen);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(room, Qt::AlignRight | Qt::AlignVCenter, text);
+    painter.restore();
 }
 
 void AnnotationStrip::mouseDoubleClickEvent(QMouseEvent *event)

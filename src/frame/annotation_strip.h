@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QWidget>
+
+class QPainter;
 #include <memory>
 #include <vector>
 
@@ -61,6 +63,7 @@ private:
     void ensureLayout() const;
     int rowTop(int row) const { return kMargin + row * kRowHeight; }
     QString toolTipAt(const QPoint &p) const;
+    void paintTitle(QPainter &painter, const AnnotationRowInfo &info, const QRect &room) const;
 
     std::shared_ptr<const DecodeResult> result_;
     std::vector<AnnotationRowInfo> rows_; // follows the result only

@@ -343,8 +343,11 @@ void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
     status_->setText(errors.isEmpty() ? QStringLiteral("%1 annotations").arg(model_->rowCount())
                                       : errors.join(QLatin1Char('\n')));
     table_->resizeColumnsToContents();
-    if (!errors.isEmpty())
+    // A failing decoder fails again on every new capture: say so once, until
+    // what fails changes. Its row in the strip and the status line keep it.
+    if (!errors.isEmpty() && errors != reportedErrors_)
         ReportWarning(QStringLiteral("Decoders"), errors.join(QLatin1Char('\n')));
+    reportedErrors_ = errors;
     emit resultShown();
 }
 

@@ -108,6 +108,7 @@ private:
     QComboBox *streamFormat_ = nullptr;
     QPlainTextEdit *streamText_ = nullptr;
     std::vector<ByteStream> streams_;
+    QStringList reportedErrors_; // the errors last put in a message
     std::shared_ptr<const DecodeResult> result_;
 };
 
