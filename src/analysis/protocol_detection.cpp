@@ -524,6 +524,18 @@ Finding I2cFinding(const I2cBus &b)
     return f;
 }
 
+// A channel that carries one line of a bus found: the bus tells for it.
+template <typename Bus>
+void MarkBusLine(ChannelReport &r, SignalKind kind, const char *role, int busIndex, const Bus &bus)
+{
+    r.kind = kind;
+    r.role = QLatin1String(role);
+    r.bus = busIndex;
+    r.confidence = bus.confidence;
+    r.evidence = bus.evidence;
+    r.frequencyHz = bus.clockHz;
+}
+
 } // namespace
 
 QString SignalKindName(SignalKind kind)
@@ -546,7 +558,6 @@ QString Finding::line() const
 {
     return decoder.isEmpty() ? text : text + QStringLiteral("  --decode ") + decoder;
 }
-
 DetectionReport DetectProtocols(const Capture &capture)
 {
     DetectionReport report;
@@ -569,13 +580,7 @@ DetectionReport DetectProtocols(const Capture &capture)
     for (size_t b = 0; b < report.i2c.size(); ++b) {
         const I2cBus &bus = report.i2c[b];
         for (auto [ch, role] : {std::pair<int, const char *>{bus.scl, "scl"}, {bus.sda, "sda"}}) {
-            ChannelReport &r = report.channels[size_t(ch)];
-            r.kind = SignalKind::I2c;
-            r.role = QLatin1String(role);
-            r.bus = int(b);
-            r.confidence = bus.confidence;
-            r.evidence = bus.evidence;
-            r.frequencyHz = bus.clockHz;
+            MarkBusLine(report.channels[size_t(ch)], SignalKind::I2c, role, int(b), bus);
         }
     }
     for (size_t b = 0; b < report.spi.size(); ++b) {
@@ -584,13 +589,7 @@ DetectionReport DetectProtocols(const Capture &capture)
                                 {bus.cs, "cs"}}) {
             if (ch < 0)
                 continue;
-            ChannelReport &r = report.channels[size_t(ch)];
-            r.kind = SignalKind::Spi;
-            r.role = QLatin1String(role);
-            r.bus = int(b);
-            r.confidence = bus.confidence;
-            r.evidence = bus.evidence;
-            r.frequencyHz = bus.clockHz;
+            MarkBusLine(report.channels[size_t(ch)], SignalKind::Spi, role, int(b), bus);
         }
     }
     for (int c = 0; c < Capture::kChannels; ++c) {
