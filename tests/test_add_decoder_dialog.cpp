@@ -145,6 +145,10 @@ TEST(AddDecoderDialog, InvalidOptionTextIsNamedAndBlocksOk)
     baudrate->setText(QStringLiteral("9600"));
     EXPECT_TRUE(OkEnabled(dialog)) << qPrintable(dialog.problem());
     EXPECT_EQ(dialog.stack().decoders.at(0).options.at(QStringLiteral("baudrate")), QVariant(qint64(9600)));
+    // An emptied field shows the default as its placeholder, and the default applies.
+    baudrate->clear();
+    EXPECT_TRUE(OkEnabled(dialog)) << qPrintable(dialog.problem());
+    EXPECT_EQ(dialog.stack().decoders.at(0).options.count(QStringLiteral("baudrate")), 0u);
 }
 
 TEST(AddDecoderDialog, ListOptionRoundTrips)

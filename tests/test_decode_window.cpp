@@ -24,6 +24,7 @@
 #include "frame/annotation_table_model.h"
 #include "frame/byte_stream_text.h"
 #include "frame/decoders_dock.h"
+#include "frame/main_window.h"
 #include "frame/view_navigation.h"
 #include "support/simulated_window.h"
 
@@ -151,11 +152,23 @@ TEST(AnnotationStripInWindow, LiesUnderTheTracesAndGoesWithTheDecoders)
     EXPECT_EQ(form.state.XRefSample, first.start);
     EXPECT_EQ(form.state.XAxisSample, first.end);
 
+    // Many rows scroll inside a strip of eight.
+    QSignalSpy again(&dock, &DecodersDock::resultShown);
+    for (const char *stack : {"spi:clk=CH2:mosi=CH3:cs=CH4", "i2c:scl=CH5:sda=CH6", "uart:rx=CH7"}) {
+        dock.addDecoder(QString::fromLatin1(stack));
+        ASSERT_TRUE(again.wait(20000));
+    }
+    ASSERT_GT(strip.rowCount(), 8);
+    QWidget *area = sim.window->findChild<QWidget *>(QStringLiteral("annotationStripArea"));
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->height(), 8 * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);
+
     // Without decoders the strip is gone and the window has its old size.
+    dock.hide();
     dock.removeAll();
-    QCoreApplication::processEvents();
+    // The layouts settle in turn.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.window->size() == before; }, 2000)) << sim.window->height();
     EXPECT_FALSE(strip.isVisible());
-    EXPECT_EQ(sim.window->size(), before);
 }
 
 TEST(DecodeResultsPanel, ActivatingALinePutsTheTimeCursorsOnIt)
@@ -190,6 +203,20 @@ TEST(DecodeResultsPanel, ActivatingALinePutsTheTimeCursorsOnIt)
         const int view = form.HScroll1->value();
         EXPECT_LE(view, first);
         EXPECT_LE(double(last - view) * mag, 700.0);
+    }
+}
+
+// A span longer than the widest view: the cursors still land on both ends,
+// placed one after the other as the view moves.
+TEST(DecodeResultsPanel, ASpanWiderThanTheViewStillGetsBothCursors)
+{
+    SimulatedWindow sim;
+    Form1 &form = sim.window->form();
+    for (const auto &[first, last] : {std::pair<int64_t, int64_t>{1000, 20000}, {0, 32767}, {100, 200}}) {
+        sim.window->navigator().showSpan(first, last);
+        EXPECT_EQ(form.state.XRefSample, first);
+        EXPECT_EQ(form.state.XAxisSample, last);
+        EXPECT_EQ(form.Label2->text(), UpdateReadoutsText(form.state.SamplePeriodUs, int32_t(last - first), true));
     }
 }
 

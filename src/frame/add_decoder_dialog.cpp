@@ -78,6 +78,7 @@ AddDecoderDialog::AddDecoderDialog(std::shared_ptr<const DecoderCatalog> catalog
     problem_ = new QLabel;
     problem_->setObjectName(QStringLiteral("problem"));
     problem_->setWordWrap(true);
+    problem_->setTextFormat(Qt::PlainText); // option values and decoder messages may hold "<"
     problem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);

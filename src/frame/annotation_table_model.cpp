@@ -1,5 +1,7 @@
 #include "frame/annotation_table_model.h"
 
+#include <QTextDocument>
+
 QString AnnotationTimeText(int64_t sample, uint64_t rateHz)
 {
     if (rateHz == 0)
@@ -45,7 +47,9 @@ QVariant AnnotationTableModel::data(const QModelIndex &index, int role) const
     case EndColumn: return AnnotationTimeText(l->annotation->end, rate);
     case DecoderColumn: return l->instance->name;
     case RowColumn: return l->rowName();
-    case TextColumn: return role == Qt::ToolTipRole ? l->annotation->texts.join(QStringLiteral(" / ")) : l->text();
+    case TextColumn: // a tooltip that looks like markup would be taken for it
+        return role == Qt::ToolTipRole ? Qt::convertFromPlainText(l->annotation->texts.join(QStringLiteral(" / ")))
+                                       : l->text();
     default: return {};
     }
 }

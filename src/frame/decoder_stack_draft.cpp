@@ -14,11 +14,11 @@ QString Sentence(QString text)
     return text;
 }
 
-// An option the decoder declares without a default and the user left empty
-// is simply not passed on.
+// A free-text option the user left empty is not passed on: the field shows
+// the default as its placeholder, and the default is what applies.
 bool IsUnset(const DecoderOptionInfo &option, const QVariant &value)
 {
-    return !option.defaultValue.isValid() && value.toString().trimmed().isEmpty();
+    return option.values.isEmpty() && value.toString().trimmed().isEmpty();
 }
 
 } // namespace

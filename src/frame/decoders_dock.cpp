@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -52,7 +53,7 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     list_->setObjectName(QStringLiteral("decoderList"));
     list_->setMaximumHeight(52);
     list_->setToolTip(QStringLiteral("The decoders, as sigrok-cli -P takes them; double-click to edit"));
-    connect(list_, &QListWidget::itemActivated, this, [this] { editSelected(); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { editSelected(); });
     top->addWidget(list_, 1);
     auto *buttons = new QVBoxLayout;
     auto *buttonRow1 = new QHBoxLayout;
@@ -77,6 +78,8 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     status_ = new QLabel(body);
     status_->setObjectName(QStringLiteral("decoderStatus"));
     status_->setWordWrap(true);
+    status_->setTextFormat(Qt::PlainText); // decoder messages may hold '<'
+
     layout->addWidget(status_);
 
     tabs_ = new QTabWidget(body);
@@ -153,10 +156,10 @@ QWidget *DecodersDock::buildAnnotationsTab()
         if (!exportCsv(path, &error))
             ReportWarning(QStringLiteral("Export CSV"), error);
     });
-    connect(table_, &QTableView::activated, this, [this](const QModelIndex &index) {
-        emit spanRequested(index.data(AnnotationTableModel::SpanStartRole).toLongLong(),
-                           index.data(AnnotationTableModel::SpanEndRole).toLongLong());
-    });
+    // Double-click or Enter; not `activated`, which some desktops send on a
+    // single click, where choosing a line must not move the view.
+    connect(table_, &QTableView::doubleClicked, this, &DecodersDock::showLine);
+    table_->installEventFilter(this);
     return tab;
 }
 
@@ -183,6 +186,25 @@ QWidget *DecodersDock::buildStreamsTab()
     connect(streamChoice_, &QComboBox::currentIndexChanged, this, &DecodersDock::showStream);
     connect(streamFormat_, &QComboBox::currentIndexChanged, this, &DecodersDock::showStream);
     return tab;
+}
+
+void DecodersDock::showLine(const QModelIndex &index)
+{
+    if (index.isValid())
+        emit spanRequested(index.data(AnnotationTableModel::SpanStartRole).toLongLong(),
+                           index.data(AnnotationTableModel::SpanEndRole).toLongLong());
+}
+
+bool DecodersDock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            showLine(table_->currentIndex());
+            return true;
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void DecodersDock::addDecoder(const QString &stack)
@@ -319,6 +341,8 @@ void DecodersDock::restart()
     DecodeRequest request;
     QString error;
     if (!ParseDecodeRequest(stacks_, *catalog_, &request, &error)) {
+        engine_.cancel();
+        setResult(nullptr);
         status_->setText(error);
         return;
     }
@@ -345,9 +369,11 @@ void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
     table_->resizeColumnsToContents();
     // A failing decoder fails again on every new capture: say so once, until
     // what fails changes. Its row in the strip and the status line keep it.
-    if (!errors.isEmpty() && errors != reportedErrors_)
-        ReportWarning(QStringLiteral("Decoders"), errors.join(QLatin1Char('\n')));
+    // (Noted before the message: a capture may come in while it is open.)
+    const bool tell = !errors.isEmpty() && errors != reportedErrors_;
     reportedErrors_ = errors;
+    if (tell)
+        ReportWarning(QStringLiteral("Decoders"), errors.join(QLatin1Char('\n')));
     emit resultShown();
 }
 

@@ -47,6 +47,7 @@ public:
 
     QStringList decoders() const { return stacks_; }
     QListWidget *decoderList() const { return list_; }
+    bool catalogLoaded() const { return catalog_ != nullptr; }
     // The dialog while it is open, else null.
     AddDecoderDialog *dialog() const { return dialog_; }
     QTableView *results() const { return table_; }
@@ -77,7 +78,11 @@ signals:
     // A line of the table was activated: show these samples.
     void spanRequested(qint64 first, qint64 last);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void showLine(const QModelIndex &index);
     void restart();
     void setResult(std::shared_ptr<const DecodeResult> result);
     void showResult(std::shared_ptr<const DecodeResult> result);

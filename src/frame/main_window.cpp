@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/form1.h"
 #include "app/picture_box.h"
@@ -32,9 +34,17 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(form_);
-    strip_ = new AnnotationStrip(central);
-    strip_->hide();
-    column->addWidget(strip_);
+    // The strip scrolls its rows beyond a few, so the fixed-size window stays
+    // on the screen however many decoders there are.
+    stripArea_ = new QScrollArea(central);
+    stripArea_->setObjectName(QStringLiteral("annotationStripArea"));
+    stripArea_->setFrameShape(QFrame::NoFrame);
+    stripArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stripArea_->setWidgetResizable(true);
+    strip_ = new AnnotationStrip;
+    stripArea_->setWidget(strip_);
+    stripArea_->hide();
+    column->addWidget(stripArea_);
     setCentralWidget(central);
     form_->installEventFilter(this);
 
@@ -64,7 +74,7 @@ void MainWindow::followView()
 {
     // The strip draws sample t where the traces do: at Picture1's x = 40 +
     // (t - view start) * magnification.
-    const int fieldLeft = form_->Picture1->mapTo(strip_->parentWidget(), QPoint(40, 0)).x() - strip_->x();
+    const int fieldLeft = strip_->mapFromGlobal(form_->Picture1->mapToGlobal(QPoint(40, 0))).x();
     strip_->setView(form_->HScroll1->value(), form_->state.Magnification, fieldLeft);
 }
 
@@ -182,8 +192,10 @@ void MainWindow::buildMenus()
     AddDecodeMenu(decode, decoders_);
     connect(decoders_, &DecodersDock::resultChanged, this, [this](std::shared_ptr<const DecodeResult> result) {
         strip_->setResult(std::move(result));
+        const int rows = std::min(strip_->rowCount(), kStripRowsShown);
+        stripArea_->setFixedHeight(rows * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);
+        stripArea_->setVisible(rows > 0);
         followView();
-        strip_->setVisible(strip_->rowCount() > 0);
     });
     connect(form_, &Form1::viewChanged, this, &MainWindow::followView);
     connect(form_, &Form1::captureChanged, this, &MainWindow::followView);

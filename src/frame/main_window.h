@@ -8,6 +8,7 @@ class Form1;
 class QAction;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class AnalysisCommands;
 class AnnotationStrip;
 class CaptureCommands;
@@ -65,6 +66,8 @@ private:
     AnalysisCommands *analysis_ = nullptr;
     DecodersDock *decoders_ = nullptr;
     AnnotationStrip *strip_ = nullptr;
+    QScrollArea *stripArea_ = nullptr;
+    static constexpr int kStripRowsShown = 8; // more rows scroll
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

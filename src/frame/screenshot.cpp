@@ -33,7 +33,8 @@ void Decode(MainWindow &window, const QString &stack)
     const auto c = QObject::connect(&dock, &DecodersDock::resultShown, [&shown] { shown = true; });
     const int before = int(dock.decoders().size());
     dock.addDecoder(stack);
-    WaitFor([&] { return shown || (dock.decoders().size() == before && !dock.isVisible()); }, 30000);
+    // Refused (a message said why) once the catalogue is there and the list did not grow.
+    WaitFor([&] { return shown || (dock.catalogLoaded() && dock.decoders().size() == before); }, 30000);
     QObject::disconnect(c);
     if (!shown)
         std::fprintf(stderr, "logic-analyzer: %s decoded nothing\n", qPrintable(stack));

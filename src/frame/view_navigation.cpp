@@ -116,10 +116,23 @@ void ViewNavigator::showSpan(int64_t first, int64_t last)
             break; // the widest view; the end may lie beyond it
     }
     QScrollBar *h = form_.HScroll1;
-    h->setValue(ViewStartCentringSpan(first, last, form_.state.Magnification, h->maximum()));
     const double mag = form_.state.Magnification;
     const auto xOf = [&](int64_t sample) { return kFieldLeft + double(sample - h->value()) * mag; };
+    if (fits()) {
+        h->setValue(ViewStartCentringSpan(first, last, form_.state.Magnification, h->maximum()));
+        Click(form_.Picture1, Qt::RightButton, xOf(first), kTimeBandY);
+        Click(form_.Picture1, Qt::LeftButton, xOf(last), kTimeBandY);
+        return;
+    }
+    // Longer than the widest view: the reference cursor near the left edge
+    // with the start in view, then the view moves on to the end for the
+    // measuring cursor near the right edge. The reference keeps its sample.
+    const auto clampView = [&](double start) {
+        return int(std::clamp(std::nearbyint(start), 0.0, double(std::max(0, h->maximum()))));
+    };
+    h->setValue(clampView(double(first) - 10.0 / mag));
     Click(form_.Picture1, Qt::RightButton, xOf(first), kTimeBandY);
+    h->setValue(clampView(double(last) - (kFieldWidth - 10.0) / mag));
     Click(form_.Picture1, Qt::LeftButton, xOf(last), kTimeBandY);
 }
 
