@@ -8,17 +8,13 @@
 #include <algorithm>
 
 #include "export/capture_formats.h"
+#include "files/atomic_write.h"
 
 namespace {
 
 QString Shown(const QString &path) { return QDir::toNativeSeparators(path); }
 
 QString KnownExtensions() { return QStringLiteral(".log, .vcd, .csv or .sr"); }
-
-// The file's own permission bits; WriteUser would say what the system lets the
-// current user do, which for the superuser is everything.
-constexpr QFileDevice::Permissions kAnyWrite =
-    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
 
 } // namespace
 
@@ -57,30 +53,8 @@ ImportResult ImportCaptureFile(const QString &path)
 
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
-    auto fail = [&](const QString &reason) {
-        if (error)
-            *error = QStringLiteral("%1 could not be written: %2.").arg(Shown(path), reason);
-        return false;
-    };
-    const QFileInfo target(path);
-    if (target.isDir())
-        return fail(QStringLiteral("it is a folder"));
-    if (target.exists() && (target.permissions() & kAnyWrite) == 0)
-        return fail(QStringLiteral("the file is read-only"));
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: a failure half-way
-    // would leave it damaged.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason.isEmpty() ? QStringLiteral("the data could not be written") : reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return WriteAtomically(
+        path, [&](QSaveFile &file) { return file.write(bytes) == bytes.size(); }, QStringLiteral("written"), error);
 }
 
 bool ExportCaptureFile(const Capture &capture, const QString &path, QString *error)

@@ -1,46 +1,14 @@
 #include "files/capture_save.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include "app/sample_store.h"
-
-namespace {
-// The file's own permission bits; WriteUser would say what the system lets the
-// current user do, which for the superuser is everything.
-constexpr QFileDevice::Permissions kAnyWrite =
-    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-} // namespace
+#include "files/atomic_write.h"
 
 bool SaveCaptureFile(const QString &path, const CaptureSettings &settings, int32_t lastSampleIndex,
                      const SampleStore &data, bool analog, QString *error)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    auto fail = [&](const QString &reason) {
-        if (error)
-            *error = QStringLiteral("%1 could not be saved: %2.").arg(shown, reason);
-        return false;
-    };
-
-    const QFileInfo target(path);
-    if (target.isDir())
-        return fail(QStringLiteral("it is a folder"));
-    if (target.exists() && (target.permissions() & kAnyWrite) == 0)
-        return fail(QStringLiteral("the file is read-only"));
-
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: a failure half-way
-    // would leave it damaged.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (!WriteCaptureFile(file, settings, lastSampleIndex, data, analog)) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason.isEmpty() ? QStringLiteral("the data could not be written") : reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return WriteAtomically(
+        path, [&](QSaveFile &file) { return WriteCaptureFile(file, settings, lastSampleIndex, data, analog); },
+        QStringLiteral("saved"), error);
 }

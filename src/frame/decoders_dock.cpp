@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -27,6 +26,7 @@
 #include "app/form1.h"
 #include "decode/annotation_list.h"
 #include "decode/decode_request.h"
+#include "export/capture_file_io.h"
 #include "frame/add_decoder_dialog.h"
 #include "frame/annotation_table_model.h"
 
@@ -438,19 +438,10 @@ void DecodersDock::copyToClipboard() const { QApplication::clipboard()->setText(
 
 bool DecodersDock::exportCsv(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
     QByteArray text = AnnotationCsvHeader().toUtf8() + '\n';
     for (int r : shownSourceRows(false))
         text += AnnotationCsvRow(*model_->line(r)).toUtf8() + '\n';
-    if (file.write(text) != text.size() || !file.commit()) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, text, error);
 }
 
 void AddDecodeMenu(QMenu *menu, DecodersDock *dock)
