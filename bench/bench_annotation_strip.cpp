@@ -11,7 +11,7 @@
 #include "bench_support.h"
 #include "decode/decode_engine.h"
 #include "display/magnification.h"
-#include "frame/annotation_strip.h"
+#include "panels/annotation_strip.h"
 #include "support/simulator_capture.h"
 
 namespace {

@@ -27,9 +27,9 @@
 
 #include "bench_support.h"
 #include "decode/decode_engine.h"
-#include "frame/capture_transfer.h"
-#include "frame/decoders_dock.h"
 #include "export/capture_file_io.h"
+#include "frame/capture_transfer.h"
+#include "panels/decoders_dock.h"
 #include "support/simulator_capture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "decode/decode_request.h"
 #include "decode/decoder_catalog.h"
-#include "frame/add_decoder_dialog.h"
+#include "panels/add_decoder_dialog.h"
 
 namespace {
 

@@ -13,12 +13,13 @@
 
 #include "analysis/measurements.h"
 #include "app/form1.h"
-#include "frame/analysis_docks.h"
+#include "frame/analysis_menu.h"
 #include "frame/capture_transfer.h"
 #include "frame/launcher.h"
 #include "frame/main_window.h"
-#include "support/simulated_window.h"
+#include "panels/analysis_docks.h"
 #include "support/pty_peer.h"
+#include "support/simulated_window.h"
 
 namespace {
 

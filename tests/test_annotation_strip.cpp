@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "decode/decode_engine.h"
-#include "frame/annotation_strip.h"
-#include "frame/annotation_tooltip.h"
+#include "panels/annotation_strip.h"
+#include "panels/annotation_tooltip.h"
 #include "support/simulator_capture.h"
 
 namespace {

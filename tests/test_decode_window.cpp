@@ -20,12 +20,12 @@
 #include "app/form1.h"
 #include "app/picture_box.h"
 #include "display/readouts.h"
-#include "frame/annotation_strip.h"
-#include "frame/annotation_table_model.h"
-#include "frame/byte_stream_text.h"
-#include "frame/decoders_dock.h"
 #include "frame/main_window.h"
 #include "frame/view_navigation.h"
+#include "panels/annotation_strip.h"
+#include "panels/annotation_table_model.h"
+#include "panels/byte_stream_text.h"
+#include "panels/decoders_dock.h"
 #include "support/simulated_window.h"
 
 QString AboutText(const QString &portText); // Help → About

@@ -18,12 +18,13 @@
 
 #include "app/error_report.h"
 #include "app/form1.h"
-#include "frame/add_decoder_dialog.h"
-#include "frame/analysis_docks.h"
+#include "frame/analysis_menu.h"
 #include "frame/capture_transfer.h"
-#include "frame/decoders_dock.h"
 #include "frame/launcher.h"
 #include "frame/main_window.h"
+#include "panels/add_decoder_dialog.h"
+#include "panels/analysis_docks.h"
+#include "panels/decoders_dock.h"
 #include "support/simulated_window.h"
 
 namespace {

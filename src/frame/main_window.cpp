@@ -13,12 +13,14 @@
 
 #include "app/form1.h"
 #include "app/picture_box.h"
-#include "frame/analysis_docks.h"
-#include "frame/annotation_strip.h"
+#include "frame/analysis_menu.h"
 #include "frame/capture_commands.h"
-#include "frame/decoders_dock.h"
+#include "frame/decode_menu.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
+#include "panels/analysis_docks.h"
+#include "panels/annotation_strip.h"
+#include "panels/decoders_dock.h"
 
 MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     : QMainWindow(parent), form_(form), portText_(portText)

@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "app/form1.h"
-#include "frame/decoders_dock.h"
 #include "frame/main_window.h"
+#include "panels/decoders_dock.h"
 
 namespace {
 

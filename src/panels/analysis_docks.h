@@ -4,10 +4,7 @@
 #include <QTimer>
 
 class Form1;
-class QAction;
 class QLabel;
-class QMainWindow;
-class QMenu;
 class QTableWidget;
 
 // Analyze → Detect protocols: what each channel carries, with the decoder
@@ -49,21 +46,4 @@ private:
     QLabel *span_;
     QTableWidget *table_;
     QTimer coalesce_; // cursor drags come in quick succession
-};
-
-// The Analyze menu and its two panels.
-class AnalysisCommands : public QObject {
-    Q_OBJECT
-public:
-    AnalysisCommands(Form1 &form, QMainWindow &window, QMenu *analyzeMenu);
-
-    DetectionDock *detection() const { return detection_; }
-    MeasurementsDock *measurements() const { return measurements_; }
-    QAction *autoDetect() const { return autoDetect_; }
-
-private:
-    Form1 &form_;
-    DetectionDock *detection_;
-    MeasurementsDock *measurements_;
-    QAction *autoDetect_;
 };

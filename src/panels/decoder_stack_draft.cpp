@@ -1,6 +1,6 @@
-#include "frame/decoder_stack_draft.h"
+#include "panels/decoder_stack_draft.h"
 
-#include "frame/decoder_option_field.h"
+#include "panels/decoder_option_field.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QFontMetricsF>
 #include <vector>
 
-#include "frame/annotation_layout.h"
+#include "panels/annotation_layout.h"
 
 class QPainter;
 

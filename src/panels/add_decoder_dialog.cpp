@@ -1,4 +1,4 @@
-#include "frame/add_decoder_dialog.h"
+#include "panels/add_decoder_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "frame/decoder_option_field.h"
+#include "panels/decoder_option_field.h"
 
 namespace {
 

@@ -7,7 +7,7 @@ class QPainter;
 #include <vector>
 
 #include "decode/decode_result.h"
-#include "frame/annotation_layout.h"
+#include "panels/annotation_layout.h"
 
 // The decoders' annotations in rows under the traces, one row per declared
 // row of each decoder instance that has annotations, drawn sample for sample

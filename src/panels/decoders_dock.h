@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "decode/decode_engine.h"
-#include "frame/byte_stream_text.h"
+#include "panels/byte_stream_text.h"
 
 class AddDecoderDialog;
 class AnnotationTableModel;
@@ -15,8 +15,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMainWindow;
-class QMenu;
 class QPlainTextEdit;
 class QSortFilterProxyModel;
 class QTableView;
@@ -117,5 +115,3 @@ private:
     std::shared_ptr<const DecodeResult> result_;
 };
 
-// The Decode menu.
-void AddDecodeMenu(QMenu *menu, DecodersDock *dock);

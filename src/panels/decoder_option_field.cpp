@@ -1,4 +1,4 @@
-#include "frame/decoder_option_field.h"
+#include "panels/decoder_option_field.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "frame/annotation_layout.h"
+#include "panels/annotation_layout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "frame/byte_stream_text.h"
+#include "panels/byte_stream_text.h"
 
 #include "decode/decode_result.h"
 

@@ -1,4 +1,4 @@
-#include "frame/annotation_tooltip.h"
+#include "panels/annotation_tooltip.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "frame/annotation_palette.h"
+#include "panels/annotation_palette.h"
 
 #include <array>
 

@@ -1,6 +1,5 @@
-#include "frame/decoders_dock.h"
+#include "panels/decoders_dock.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -27,8 +25,8 @@
 #include "decode/annotation_list.h"
 #include "decode/decode_request.h"
 #include "export/capture_file_io.h"
-#include "frame/add_decoder_dialog.h"
-#include "frame/annotation_table_model.h"
+#include "panels/add_decoder_dialog.h"
+#include "panels/annotation_table_model.h"
 
 namespace {
 
@@ -442,17 +440,4 @@ bool DecodersDock::exportCsv(const QString &path, QString *error) const
     for (int r : shownSourceRows(false))
         text += AnnotationCsvRow(*model_->line(r)).toUtf8() + '\n';
     return WriteFileAtomically(path, text, error);
-}
-
-void AddDecodeMenu(QMenu *menu, DecodersDock *dock)
-{
-    QAction *add = menu->addAction(QStringLiteral("&Add decoder…"), dock, &DecodersDock::openAddDialog);
-    add->setObjectName(QStringLiteral("actionAddDecoder"));
-    add->setToolTip(QStringLiteral("Decode the capture with one of the installed protocol decoders"));
-    QAction *removeAll = menu->addAction(QStringLiteral("Remove a&ll decoders"), dock, &DecodersDock::removeAll);
-    removeAll->setObjectName(QStringLiteral("actionRemoveAllDecoders"));
-    QAction *panel = dock->toggleViewAction();
-    panel->setText(QStringLiteral("&Decoders panel"));
-    panel->setObjectName(QStringLiteral("actionDecodersPanel"));
-    menu->addAction(panel);
 }

@@ -1,10 +1,10 @@
-#include "frame/annotation_painter.h"
+#include "panels/annotation_painter.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
 
-#include "frame/annotation_palette.h"
+#include "panels/annotation_palette.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "frame/annotation_layout.h"
+#include "panels/annotation_layout.h"
 
 // Colours of the annotation strip. Each class index keeps its colour in every
 // row and every result, so the eye learns them; warnings and errors override

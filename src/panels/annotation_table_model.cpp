@@ -1,4 +1,4 @@
-#include "frame/annotation_table_model.h"
+#include "panels/annotation_table_model.h"
 
 #include <QTextDocument>
 

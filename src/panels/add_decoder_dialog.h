@@ -6,7 +6,7 @@
 
 #include "decode/decode_request.h"
 #include "decode/decoder_catalog.h"
-#include "frame/decoder_stack_draft.h"
+#include "panels/decoder_stack_draft.h"
 
 class QComboBox;
 class QDialogButtonBox;

@@ -1,4 +1,4 @@
-#include "frame/annotation_strip.h"
+#include "panels/annotation_strip.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -9,8 +9,8 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "frame/annotation_painter.h"
-#include "frame/annotation_tooltip.h"
+#include "panels/annotation_painter.h"
+#include "panels/annotation_tooltip.h"
 
 namespace {
 

@@ -1,0 +1,19 @@
+#include "frame/decode_menu.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "panels/decoders_dock.h"
+
+void AddDecodeMenu(QMenu *menu, DecodersDock *dock)
+{
+    QAction *add = menu->addAction(QStringLiteral("&Add decoder…"), dock, &DecodersDock::openAddDialog);
+    add->setObjectName(QStringLiteral("actionAddDecoder"));
+    add->setToolTip(QStringLiteral("Decode the capture with one of the installed protocol decoders"));
+    QAction *removeAll = menu->addAction(QStringLiteral("Remove a&ll decoders"), dock, &DecodersDock::removeAll);
+    removeAll->setObjectName(QStringLiteral("actionRemoveAllDecoders"));
+    QAction *panel = dock->toggleViewAction();
+    panel->setText(QStringLiteral("&Decoders panel"));
+    panel->setObjectName(QStringLiteral("actionDecodersPanel"));
+    menu->addAction(panel);
+}
