@@ -55,34 +55,32 @@ void Form1::Command1_Click(int index)
             break;
 
         state.PendingCommand = wire::STATE_SET1;
-        {
-            const int rate = Combo1->currentIndex();
-            const int kind = isOptionSelected(Option1[1]) ? 1 : 0;
-            MSComm1->Output(QByteArray(1, char(uint8_t(0x01 + 16 * rate + 128 * kind))));
-        }
+        MSComm1->Output(QByteArray(1, char(wire::rateKindByte(Combo1->currentIndex(), isOptionSelected(Option1[1])))));
         if (!WaitIdle())
             break;
 
         state.PendingCommand = wire::STATE_SET2;
         {
-            int sum = 0;
+            // One button of each group is selected; with none, its part of
+            // the byte is 0.
+            int code = 0, channel = 0;
             for (int i = 0; i < 4; ++i) {
                 if (isOptionSelected(Option2[i]))
-                    sum += 16 * QString::fromLatin1(Option2Tag[i]).toInt();
+                    code = QString::fromLatin1(Option2Tag[i]).toInt();
                 if (isOptionSelected(Option3[i]))
-                    sum += 64 * i;
+                    channel = i;
             }
-            MSComm1->Output(QByteArray(1, char(uint8_t(sum + 2))));
+            MSComm1->Output(QByteArray(1, char(wire::conditionChannelByte(code, channel))));
         }
         if (!WaitIdle())
             break;
 
         state.PendingCommand = wire::STATE_SET3;
         {
-            int sum = 0;
+            int mask = 0;
             for (int i = 0; i < 4; ++i)
-                sum += (1 << i) * checkValue(i);
-            MSComm1->Output(QByteArray(1, char(uint8_t(16 * sum + 3))));
+                mask += (1 << i) * checkValue(i);
+            MSComm1->Output(QByteArray(1, char(wire::patternByte(mask))));
         }
         if (!WaitIdle())
             break;
