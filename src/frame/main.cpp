@@ -4,7 +4,6 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "acquire/capture_command.h"
 #include "app/app_icon.h"
 #include "app/app_options.h"
 #include "app/application.h"
@@ -27,23 +26,6 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    // A capture from the command line: no window system at all.
-    if (IsCaptureCommand(arguments)) {
-        const CaptureOptions capture = ParseCaptureOptions(arguments);
-        if (capture.help) {
-            std::fputs(qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))), stdout);
-            return 0;
-        }
-        if (capture.version) {
-            std::printf("logic-analyzer %s\n", LA_VERSION);
-            return 0;
-        }
-        if (!capture.error.isEmpty()) {
-            std::fprintf(stderr, "logic-analyzer: %s (see --help)\n", qPrintable(capture.error));
-            return capture_status::kUsage;
-        }
-        return RunCaptureCommand(argc, argv, capture);
-    }
     const AppOptions options = ParseAppOptions(arguments);
     if (options.help) {
         std::fputs(qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))), stdout);
