@@ -267,6 +267,14 @@ private:
         if (reportStatus_ == kWritten)
             reportStatus_ = status;
         if (index_ < std::max(1, options_.count)) {
+            // A Ctrl+C while the capture was written or decoded ends the
+            // series here rather than start a capture only to stop it.
+            if (interrupt_watch::interruptCount() > 0) {
+                finish(kInterrupted, QStringLiteral("interrupted: %1 of %2 captures written")
+                                         .arg(index_)
+                                         .arg(options_.count));
+                return;
+            }
             ++index_;
             startRun();
             return;
