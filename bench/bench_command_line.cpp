@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -84,14 +85,63 @@ ProcessRun Reap(pid_t pid, std::chrono::steady_clock::time_point start)
     return r;
 }
 
-// Starts a program and waits for its end: wall time and peak memory.
-ProcessRun Measure(const QString &program, const QStringList &args)
+// The peak memory of a spawned program cannot come from wait4: a child
+// spawned by this large process carries this process's high-water mark over
+// its exec. GNU time forks from a small process and reports the program's own.
+const char *const kTime = "/usr/bin/time";
+
+QString TimeReportPath()
+{
+    return QDir::temp().filePath(QStringLiteral("la-bench-time-%1.txt").arg(getpid()));
+}
+
+pid_t SpawnTimed(const QString &program, const QStringList &args)
+{
+    return Spawn(QLatin1String(kTime),
+                 QStringList{QStringLiteral("-f"), QStringLiteral("%M %U %S"), QStringLiteral("-o"), TimeReportPath(),
+                             program}
+                     + args);
+}
+
+// Reaps a SpawnTimed process: wall time from `start`, the program's peak
+// memory and CPU time from GNU time's report.
+ProcessRun ReapTimed(pid_t pid, std::chrono::steady_clock::time_point start, double *cpuSeconds = nullptr)
+{
+    ProcessRun r = Reap(pid, start);
+    QFile report(TimeReportPath());
+    if (!report.open(QIODevice::ReadOnly))
+        return ProcessRun{};
+    // "Command exited with non-zero status N" comes first when it did.
+    const QList<QByteArray> words = report.readAll().trimmed().split('\n').last().split(' ');
+    r.peakMiB = words.value(0).toDouble() / 1024.0;
+    if (cpuSeconds)
+        *cpuSeconds = words.value(1).toDouble() + words.value(2).toDouble();
+    return r;
+}
+
+// Starts a program and waits for its end: wall time, peak memory, CPU time.
+ProcessRun Measure(const QString &program, const QStringList &args, double *cpuSeconds = nullptr)
 {
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = Spawn(program, args);
+    const pid_t pid = SpawnTimed(program, args);
     if (pid < 0)
         return {};
-    return Reap(pid, start);
+    return ReapTimed(pid, start, cpuSeconds);
+}
+
+// The program GNU time started, once it runs.
+pid_t TimedChild(pid_t timePid)
+{
+    for (int i = 0; i < 5000; ++i) {
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(timePid));
+        if (children.open(QIODevice::ReadOnly)) {
+            const QByteArray first = children.readAll().trimmed().split(' ').value(0);
+            if (!first.isEmpty())
+                return pid_t(first.toInt());
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return -1;
 }
 
 // VmHWM of a running process, in MiB.
@@ -143,21 +193,23 @@ struct Files {
 // Ours and sigrok-cli's command, alternating, kPairs times each.
 void Paired(benchmark::State &st, const QStringList &ours, const QStringList &theirs)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("sigrok-cli")).isEmpty()) {
-        st.SkipWithError("sigrok-cli is not installed");
+    const QString sigrok = QStandardPaths::findExecutable(QStringLiteral("sigrok-cli"));
+    if (sigrok.isEmpty() || !QFileInfo(QLatin1String(kTime)).isExecutable()) {
+        st.SkipWithError("sigrok-cli or GNU time is not installed");
         return;
     }
-    std::vector<double> ourSeconds, theirSeconds, ourMiB, theirMiB;
+    std::vector<double> ourSeconds, theirSeconds, ourMiB, theirMiB, ourCpu, theirCpu;
     for (auto _ : st) {
         for (int i = 0; i < kPairs; ++i) {
-            const ProcessRun a = Measure(App(), ours);
-            const ProcessRun b = Measure(QStringLiteral("sigrok-cli"), theirs);
+            double cpuA = 0, cpuB = 0;
+            const ProcessRun a = Measure(App(), ours, &cpuA);
+            const ProcessRun b = Measure(sigrok, theirs, &cpuB);
             if (a.status != 0 || b.status != 0) {
                 st.SkipWithError(a.status != 0 ? "this program failed" : "sigrok-cli failed");
                 return;
             }
-            ourSeconds.push_back(a.seconds), ourMiB.push_back(a.peakMiB);
-            theirSeconds.push_back(b.seconds), theirMiB.push_back(b.peakMiB);
+            ourSeconds.push_back(a.seconds), ourMiB.push_back(a.peakMiB), ourCpu.push_back(cpuA);
+            theirSeconds.push_back(b.seconds), theirMiB.push_back(b.peakMiB), theirCpu.push_back(cpuB);
         }
         st.SetIterationTime(Median(ourSeconds));
     }
@@ -165,6 +217,8 @@ void Paired(benchmark::State &st, const QStringList &ours, const QStringList &th
     const double m = Median(ourMiB), M = Median(theirMiB);
     st.counters["ours_ms"] = t;
     st.counters["sigrok_ms"] = T;
+    st.counters["ours_cpu_ms"] = Median(ourCpu) * 1e3;
+    st.counters["sigrok_cpu_ms"] = Median(theirCpu) * 1e3;
     st.counters["ours_MiB"] = m;
     st.counters["sigrok_MiB"] = M;
     char label[200];
@@ -292,15 +346,16 @@ void BM_ProcessCaptureSoak(benchmark::State &st)
     bool complete = true;
     for (auto _ : st) {
         const auto start = std::chrono::steady_clock::now();
-        const pid_t pid = Spawn(App(), {QStringLiteral("--capture"), out, QStringLiteral("--simulate"),
-                                        QStringLiteral("--sim-no-pacing"), QStringLiteral("--sim-time-scale"),
-                                        QStringLiteral("0"), QStringLiteral("--count"), QString::number(kCount)});
+        const pid_t pid = SpawnTimed(App(), {QStringLiteral("--capture"), out, QStringLiteral("--simulate"),
+                                             QStringLiteral("--sim-no-pacing"), QStringLiteral("--sim-time-scale"),
+                                             QStringLiteral("0"), QStringLiteral("--count"), QString::number(kCount)});
+        const pid_t program = TimedChild(pid);
         // The peak once the first capture is written (the second has begun).
         const QString second = dir.filePath(QStringLiteral("soak-002.sr"));
         while (!QFile::exists(second) && waitpid(pid, nullptr, WNOHANG) == 0)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        first = PeakMiBOf(pid);
-        const ProcessRun r = Reap(pid, start);
+        first = PeakMiBOf(program);
+        const ProcessRun r = ReapTimed(pid, start);
         last = r.peakMiB;
         st.SetIterationTime(r.seconds);
         if (r.status != 0) {

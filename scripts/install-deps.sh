@@ -11,6 +11,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   # export formats: libzip for sigrok sessions; sigrok-cli and gtkwave (vcd2fst) judge the exports
   libzip-dev sigrok-cli gtkwave
+  # the benchmarks take whole processes' peak memory from GNU time
+  time
   # protocol decoding (src/decode): libsigrokdecode; sigrok-cli judges its annotations
   libsigrokdecode-dev
   # the installed files and the Debian package: their validators, shlibdeps and what it calls
