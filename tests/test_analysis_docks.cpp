@@ -1,7 +1,8 @@
 // The Analyze menu on a capture of the simulated instrument: detection with
-// its decoder suggestions, the measurements panel following the time
-// cursors, and --detect on the command line.
+// its decoder suggestions, the measurements panel over the whole capture or
+// between the time cursors, and --detect on the command line.
 #include <QAction>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QProcess>
 #include <QPushButton>
@@ -58,7 +59,7 @@ TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
     EXPECT_TRUE(requested.at(0).at(0).toString().startsWith(QStringLiteral("uart:rx=CH1:baudrate=115200")));
 }
 
-TEST(AnalysisDocks, MeasurementsFollowTheTimeCursors)
+TEST(AnalysisDocks, MeasurementsCoverTheWholeCaptureOrTheCursorsSpanWhenAskedFor)
 {
     SimulatedWindow sim;
     Form1 &form = sim.window->form();
@@ -66,18 +67,28 @@ TEST(AnalysisDocks, MeasurementsFollowTheTimeCursors)
     MeasurementsDock *dock = sim.window->analysis().measurements();
     ASSERT_TRUE(dock->isVisible());
     EXPECT_EQ(dock->table()->rowCount(), 8);
-    // The start-up cursors (50 and 100) enclose a span of the capture.
-    EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Between the time cursors: samples 50 to 100")))
-        << qPrintable(dock->spanText());
-
-    // Dragging the measuring cursor onto the reference one: the whole capture.
-    form.Picture1_MouseDown(1, 0, 90, 100); // x 90 at "Mag ×1", view start 0: sample 50
-    form.Picture1_MouseUp(1, 0, 90, 100);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dock->spanText().startsWith(QStringLiteral("Whole capture")); }, 2000))
-        << qPrintable(dock->spanText());
+    // The whole capture, whatever the start-up cursors (50 and 100) enclose.
+    EXPECT_FALSE(dock->betweenCursors()->isChecked());
+    EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Whole capture"))) << qPrintable(dock->spanText());
     const Measurements m = MeasureChannels(form.capture(), 0, form.capture().sampleCount());
     EXPECT_EQ(RowText(dock->table(), 6, 1), QString::number(m.channels[6].risingEdges + m.channels[6].fallingEdges));
     EXPECT_GT(m.channels[6].risingEdges, 10); // the PWM line
+
+    // Between the cursors when asked for, following their drags.
+    dock->betweenCursors()->click();
+    EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Samples 50 to 100"))) << qPrintable(dock->spanText());
+    form.Picture1_MouseDown(1, 0, 240, 100); // x 240 at "Mag ×1", view start 0: sample 200
+    form.Picture1_MouseUp(1, 0, 240, 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock->spanText().startsWith(QStringLiteral("Samples 50 to 200")); }, 2000))
+        << qPrintable(dock->spanText());
+    // Cursors on one sample enclose nothing: the whole capture again.
+    form.Picture1_MouseDown(1, 0, 90, 100);
+    form.Picture1_MouseUp(1, 0, 90, 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dock->spanText().startsWith(QStringLiteral("Whole capture")); }, 2000))
+        << qPrintable(dock->spanText());
+    dock->betweenCursors()->click();
+    EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Whole capture"))) << qPrintable(dock->spanText());
+    EXPECT_FALSE(dock->spanText().contains(QStringLiteral("cursors"))) << qPrintable(dock->spanText());
 }
 
 TEST(AnalysisDocks, DetectOnTheCommandLine)

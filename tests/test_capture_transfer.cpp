@@ -8,15 +8,19 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "app/error_report.h"
 #include "app/picture_box.h"
+#include "export/capture_convert.h"
 #include "export/log_export.h"
 #include "frame/capture_commands.h"
 #include "frame/capture_transfer.h"
 #include "frame/main_window.h"
+#include "frame/status_panel.h"
+#include "frame/view_navigation.h"
 #include "support/form_fixture.h"
 
 namespace {
@@ -61,6 +65,32 @@ void Capture(Form1 &form, bool analog, int rate)
     form.Command1[1]->click();
     DeliverEvents();
 }
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Capture files whose last record has the last time stamp of the mode, and
+// one that goes on past the longest capture.
+const QByteArray kLastStampLogic = "0,10,0,0,1,127\r\n2\r\n0,54\r\n1000,18\r\n32767,255\r\n";
+const QByteArray kLastStampAnalog = "0,3,0,1,1,127\r\n2\r\n0,1,10\r\n5000,2,20\r\n16383,3,200\r\n";
+const QByteArray kLongerLogic = "0,10,0,0,1,127\r\n2\r\n0,54\r\n1000,18\r\n40000,255\r\n";
+
+// Messages that would have been boxes, while the object lives.
+struct MessageBoxes {
+    QStringList texts;
+    MessageBoxes() { SetMessageSink([this](const QString &, const QString &text, bool) { texts << text; }); }
+    ~MessageBoxes() { SetMessageSink(nullptr); }
+};
 
 void ExpectSameWindowCapture(const Form1 &a, const Form1 &b, const char *what)
 {
@@ -110,6 +140,75 @@ TEST(CaptureTransfer, ExportThenImportGivesTheCaptureAndTheStateOfALoad)
             EXPECT_EQ(t.Picture1->drawnLineCount(), l.Picture1->drawnLineCount()) << ext;
         }
     }
+}
+
+TEST(CaptureTransfer, OpenCaptureKeepsAndDrawsARecordAtTheLastTimeStamp)
+{
+    QTemporaryDir dir;
+    MessageBoxes boxes;
+    for (const bool analog : {false, true}) {
+        const QString source = dir.filePath(QStringLiteral("source.log"));
+        WriteFile(source, analog ? kLastStampAnalog : kLastStampLogic);
+        const int32_t last = analog ? 16383 : 32767;
+        for (const char *ext : {"log", "vcd", "csv", "sr"}) {
+            SCOPED_TRACE(std::string(analog ? "analog ." : "logic .") + ext);
+            // The file itself, or what this program converts it into.
+            QString path = source, error;
+            if (QLatin1String(ext) != QLatin1String("log")) {
+                path = dir.filePath(QStringLiteral("last.%1").arg(QLatin1String(ext)));
+                ASSERT_TRUE(ConvertCaptureFile(source, path, &error)) << qPrintable(error);
+            }
+            auto w = Framed();
+            w->captureCommands().askFileName = [path](const QString &, const QString &, bool) { return path; };
+            w->action(QStringLiteral("actionOpenCapture"))->trigger();
+            EXPECT_TRUE(boxes.texts.isEmpty()) << qPrintable(boxes.texts.join(QLatin1Char('\n')));
+            EXPECT_TRUE(w->status().noticeText().isEmpty()) << qPrintable(w->status().noticeText());
+
+            const Form1 &f = w->form();
+            const int32_t n = f.state.LastSampleIndex;
+            ASSERT_GE(n, 2);
+            EXPECT_EQ(f.state.SampleData.at(0, n), last);
+            EXPECT_EQ(f.state.SampleData.at(1, n), analog ? 3 : 255);
+            EXPECT_EQ(f.state.SampleData.at(1, n - 1), analog ? 2 : 18);
+            if (analog) {
+                EXPECT_EQ(f.state.SampleData.at(2, n), 200);
+            }
+            EXPECT_EQ(f.capture().sampleCount(), last + 1);
+
+            // At the end of the view the record's edge is drawn: CH1 rises.
+            w->navigator().goToEnd();
+            const double x = 40 + double(last - f.HScroll1->value()) * double(f.state.Magnification);
+            const std::vector<QLineF> *lines = f.Picture1->drawnLines(Qt::black);
+            ASSERT_NE(lines, nullptr);
+            EXPECT_TRUE(std::any_of(lines->begin(), lines->end(), [&](const QLineF &l) {
+                return l.x1() == x && l.x2() == x && l.y1() == 35 && l.y2() == 7;
+            })) << "no edge at x " << x;
+        }
+    }
+}
+
+TEST(CaptureTransfer, WhatAnImportLeavesOutIsANoticeInTheStatusBarUntilTheNextCapture)
+{
+    QTemporaryDir dir;
+    MessageBoxes boxes;
+    const QString longer = dir.filePath(QStringLiteral("longer.log"));
+    const QString fits = dir.filePath(QStringLiteral("fits.log"));
+    WriteFile(longer, kLongerLogic);
+    WriteFile(fits, kLastStampLogic);
+    auto w = Framed();
+    const int width = w->width();
+    w->captureCommands().open(longer);
+    DeliverEvents();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << qPrintable(boxes.texts.join(QLatin1Char('\n')));
+    EXPECT_TRUE(w->status().noticeText().contains(QStringLiteral("Only the first 32768 sample periods are kept")))
+        << qPrintable(w->status().noticeText());
+    // The capture is open, up to the end of the longest capture.
+    EXPECT_EQ(w->form().state.SampleData.at(0, w->form().state.LastSampleIndex), 32767);
+    EXPECT_EQ(w->form().state.SampleData.at(1, w->form().state.LastSampleIndex), 18);
+    EXPECT_EQ(w->width(), width); // however long the notice
+
+    w->captureCommands().open(fits);
+    EXPECT_TRUE(w->status().noticeText().isEmpty()) << qPrintable(w->status().noticeText());
 }
 
 TEST(CaptureTransfer, ARefusedFileChangesNothing)
@@ -219,6 +318,26 @@ TEST(CaptureTransfer, CommandLineConvertsWithoutAWindow)
     EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << qPrintable(err);
     EXPECT_TRUE(err.contains(QStringLiteral("missing.vcd"))) << qPrintable(err);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.csv"))));
+
+    // A record at the last time stamp comes through as it is, without a word.
+    const QString last = dir.filePath(QStringLiteral("last.log"));
+    const QString copy = dir.filePath(QStringLiteral("copy.log"));
+    WriteFile(last, kLastStampLogic);
+    EXPECT_EQ(run({QStringLiteral("--export"), last, copy}, &err), 0) << qPrintable(err);
+    EXPECT_TRUE(err.isEmpty()) << qPrintable(err);
+    EXPECT_EQ(ReadFile(copy), kLastStampLogic);
+    // Data past the longest capture is mentioned in one line when the output
+    // is written, and not at all when the output is refused.
+    const QString longer = dir.filePath(QStringLiteral("longer.log"));
+    WriteFile(longer, kLongerLogic);
+    for (const QString &out : {dir.filePath(QStringLiteral("x.txt")), dir.filePath(QStringLiteral("no/such/x.csv")),
+                               dir.filePath(QStringLiteral("no/such/x.png"))}) {
+        EXPECT_EQ(run({QStringLiteral("--export"), longer, out}, &err), 1) << qPrintable(out);
+        EXPECT_EQ(err.count(QStringLiteral("logic-analyzer: ")), 1) << qPrintable(err); // Qt may add its own
+        EXPECT_FALSE(err.contains(QStringLiteral("Only the first"))) << qPrintable(err);
+    }
+    EXPECT_EQ(run({QStringLiteral("--export"), longer, dir.filePath(QStringLiteral("longer.csv"))}, &err), 0);
+    EXPECT_EQ(err, QStringLiteral("logic-analyzer: Only the first 32768 sample periods are kept: the instrument records no more.\n"));
 }
 
 } // namespace

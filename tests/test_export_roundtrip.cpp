@@ -84,6 +84,19 @@ QByteArray SessionWith(const QByteArray &metadata, const QByteArray &logic, cons
     return zip;
 }
 
+// Files as Save writes them whose last record has the last time stamp the
+// instrument delivers: 32767 in Logic mode, 16383 in Analog mode.
+QByteArray LastStampLog(bool analog)
+{
+    if (!analog)
+        return "13,10,5,0,1,127\r\n2\r\n0,54\r\n1000,18\r\n32767,255\r\n";
+    QByteArray text = "2,3,0,1,4,100\r\n16383\r\n";
+    for (int n = 0; n <= 16383; ++n)
+        text += QByteArray::number(n) + ',' + QByteArray::number((n / 100) & 0xFF) + ','
+            + QByteArray::number(n == 16383 ? 255 : n * 7 % 200) + "\r\n";
+    return text;
+}
+
 const QByteArray kLogicMetadata = "[device 1]\ncapturefile=logic-1\ntotal probes=8\nsamplerate=20 MHz\nunitsize=1\n";
 
 QByteArray ReadFile(const QString &path)
@@ -159,7 +172,7 @@ TEST(ExportImport, OtherToolsFilesAreFittedToTheInstrument)
          Mode::Logic, 1, 2, "first 8 are kept"},
         {"vcd longer than the instrument records", CaptureFormat::Vcd,
          "$timescale 1 us $end $var wire 1 ! a $end $enddefinitions $end #0 1! #400000 0! #500000", Mode::Logic, 7,
-         32767, "Only the first 32767"},
+         32768, "Only the first 32768"},
         {"vcd with a real variable is Analog", CaptureFormat::Vcd,
          "$timescale 1 ms $end $var real 64 ! v $end $var wire 1 \" w $end $enddefinitions $end #0 r0.4 ! 1\" #20 r0.8 ! #30",
          Mode::Analog, 7, 3, ""},
@@ -240,7 +253,7 @@ TEST(ExportImport, HostileFilesAreRefusedWithAMessage)
 
 TEST(ExportImport, SessionEntriesAreReadOnlyAsFarAsACaptureReachesAndChecked)
 {
-    // 64 MiB of levels deflate to about 64 KiB; the importer reads 32768 bytes of them.
+    // 64 MiB of levels deflate to about 64 KiB; the importer reads 32769 bytes of them.
     const QByteArray huge(64 * 1024 * 1024, '\x01');
     const QByteArray session = SessionWith(kLogicMetadata, huge);
     ASSERT_LT(session.size(), 512 * 1024);
@@ -248,8 +261,8 @@ TEST(ExportImport, SessionEntriesAreReadOnlyAsFarAsACaptureReachesAndChecked)
     const ImportResult r = ImportCaptureBytes(CaptureFormat::SigrokSession, session);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(r.capture.sampleCount(), 32767);
-    EXPECT_TRUE(r.warnings.join(QLatin1Char(' ')).contains(QLatin1String("Only the first 32767")));
+    EXPECT_EQ(r.capture.sampleCount(), 32768);
+    EXPECT_TRUE(r.warnings.join(QLatin1Char(' ')).contains(QLatin1String("Only the first 32768")));
     EXPECT_LT(seconds, 1.0);
 
     // Damage inside the deflated levels: libzip's checks catch it.
@@ -296,6 +309,40 @@ TEST(ConvertCaptureFile, ConvertsBetweenEveryPairOfFormats)
             const ImportResult r = ImportCaptureBytes(to, ReadFile(out));
             ASSERT_TRUE(r.ok) << r.error.toStdString();
             EXPECT_EQ(hostile::CaptureDifference(hostile::ImportNormalForm(original), r.capture), "");
+        }
+    }
+}
+
+TEST(ConvertCaptureFile, ARecordAtTheLastTimeStampGoesThroughEveryFormatBothWays)
+{
+    QTemporaryDir dir;
+    for (const bool analog : {false, true}) {
+        const QByteArray original = LastStampLog(analog);
+        const int32_t samples = analog ? 16384 : 32768;
+        const QString source = dir.filePath(QStringLiteral("source.log"));
+        WriteFile(source, original);
+        for (const auto &[format, ext] : kFormats) {
+            SCOPED_TRACE(std::string(analog ? "analog" : "logic") + " .log -> ." + ext);
+            const QString there = dir.filePath(QStringLiteral("there.") + QLatin1String(ext));
+            const QString again = dir.filePath(QStringLiteral("again.") + QLatin1String(ext));
+            const QString back = dir.filePath(QStringLiteral("back.log"));
+            QString error;
+            QStringList warnings{QStringLiteral("not cleared")};
+            ASSERT_TRUE(ConvertCaptureFile(source, there, &error, &warnings)) << error.toStdString();
+            EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char(' ')).toStdString();
+            const ImportResult r = ImportCaptureBytes(format, ReadFile(there));
+            ASSERT_TRUE(r.ok) << r.error.toStdString();
+            EXPECT_EQ(r.capture.sampleCount(), samples);
+            EXPECT_EQ(r.capture.levelsAt(samples - 1), analog ? 163 : 255);
+            EXPECT_EQ(r.capture.levelsAt(samples - 2), analog ? 163 : 18);
+            EXPECT_EQ(r.capture.analogCountAt(samples - 1), analog ? 255 : 0);
+
+            // The same format both ways, and back to the capture file.
+            ASSERT_TRUE(ConvertCaptureFile(there, again, &error, &warnings)) << error.toStdString();
+            EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char(' ')).toStdString();
+            EXPECT_EQ(hostile::CaptureDifference(r.capture, ImportCaptureBytes(format, ReadFile(again)).capture), "");
+            ASSERT_TRUE(ConvertCaptureFile(again, back, &error, &warnings)) << error.toStdString();
+            EXPECT_EQ(ReadFile(back), original);
         }
     }
 }

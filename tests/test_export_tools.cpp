@@ -106,10 +106,10 @@ QByteArray ReadAll(const QString &path)
 std::vector<std::pair<const char *, Capture>> Captures()
 {
     return {
-        {"logic 20MHz random", RandomCapture(Mode::Logic, 0, 32767, 7)},
+        {"logic 20MHz random, the longest capture", RandomCapture(Mode::Logic, 0, 32768, 7)},
         {"logic 10MHz simulator", SimCapture(Mode::Logic, 1, 32767)},
         {"logic 100kHz simulator", SimCapture(Mode::Logic, 7, 5000)},
-        {"analog 20kHz simulator x10", SimCapture(Mode::Analog, 0, 16383, 4)},
+        {"analog 20kHz simulator x10, the longest capture", SimCapture(Mode::Analog, 0, 16384, 4)},
         {"analog 100Hz random x2", RandomCapture(Mode::Analog, 7, 300, 8, 2)},
     };
 }

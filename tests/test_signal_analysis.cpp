@@ -595,3 +595,61 @@ TEST(SignalAnalysis, MeasuresTheAnalogChannel)
     EXPECT_EQ(part.crossings, 1);
     EXPECT_EQ(part.frequencyHz, 0);
 }
+
+TEST(SignalAnalysis, WhatTheDataCannotShowIsSaidToBeAssumed)
+{
+    // SPI mode 0, chip select on CH5, one data line (CH3). Binary data whose
+    // bit-mirror images are printable (0x12 is 'H' read backwards) shows no
+    // bit order; text does, either way round.
+    const std::vector<int> binary{0x12, 0x02, 0x22, 0x0A, 0x32, 0x1A, 0x2A, 0x3A};
+    const std::vector<int> text = Text("Hello, world!");
+    const struct {
+        const char *name;
+        std::vector<int> data;
+        bool msb;
+        const char *order; // as the finding words it
+    } buses[] = {{"binary MSB first", binary, true, "MSB first (assumed)"},
+                 {"text LSB first", text, false, "LSB first,"},
+                 {"text MSB first", text, true, "MSB first,"}};
+    for (const auto &b : buses) {
+        SCOPED_TRACE(b.name);
+        Waves w;
+        w[4] = Wave(1);
+        const double h = Rate(1) / 250e3 / 2;
+        for (double t = 50; t < 30000 - 200 * h;)
+            t = Spi(w, t, h, 0, b.msb, b.data, std::vector<int>(b.data.size(), 0), 4) + 20 * h;
+        const Capture capture = Build(w, 1);
+        const DetectionReport r = DetectProtocols(capture);
+        ASSERT_EQ(r.spi.size(), 1u);
+        EXPECT_EQ(r.spi[0].msbFirst, b.msb);
+        const QString decoder = DecoderOf(r, 1);
+        EXPECT_EQ(decoder, QStringLiteral("spi:clk=CH2:mosi=CH3:cs=CH5:cpol=0:cpha=0:bitorder=%1:cs_polarity=active-low")
+                               .arg(b.msb ? "msb-first" : "lsb-first"));
+        const auto spi = std::find_if(r.findings.begin(), r.findings.end(),
+                                      [](const Finding &f) { return f.kind == SignalKind::Spi; });
+        ASSERT_NE(spi, r.findings.end());
+        const QString finding = spi->text;
+        EXPECT_TRUE(finding.contains(QLatin1String(b.order))) << qPrintable(finding);
+        EXPECT_TRUE(finding.contains(QStringLiteral("data CH3 taken as mosi"))) << qPrintable(finding);
+        if (HaveSigrok()) {
+            QString error;
+            const std::vector<int> got = SigrokDecode(capture, decoder, QStringLiteral("spi=mosi-data"), &error);
+            ASSERT_GE(got.size(), b.data.size()) << qPrintable(error);
+            EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + long(b.data.size())), b.data);
+        }
+    }
+
+    // A few UART frames with gaps between them: no parity and one stop bit
+    // are what the line does not show.
+    Waves w;
+    w[0] = Wave(1);
+    const double bit = Rate(4) / 115200;
+    double t = 40;
+    for (int c : Text("Hi!\r\n"))
+        t = Uart(w[0], t, bit, {c}, {}, true) + 4 * bit;
+    const DetectionReport r = DetectProtocols(Build(w, 4));
+    ASSERT_EQ(r.channels[0].kind, SignalKind::Uart);
+    EXPECT_TRUE(r.findings.front().text.startsWith(
+        QStringLiteral("CH1: UART 115200 8N1 (idle high; no parity and 1 stop bit assumed), 100% of 5 frames check")))
+        << qPrintable(r.findings.front().text);
+}

@@ -194,16 +194,38 @@ unsigned char Reverse(unsigned char b)
     return r;
 }
 
-// How plausible a byte is as data: text, and small numbers, are far more
-// common than their bit mirror images (register addresses, counts, ASCII).
-int Plausibility(unsigned char b)
+// Bytes of one data line that lie in runs of text: four or more printable
+// characters (or tab, CR, LF) in a row, at least a quarter of them odd. Text
+// is never all even, and a byte with its lowest bit set reads 0x80 or more
+// the other way round, which is not text: so text in one reading is not
+// text in the other. Small binary values (addresses, counts) read backwards
+// are all even, however printable they look, and do not count.
+int TextRunBytes(const std::vector<unsigned char> &bytes, bool reversed)
 {
-    const bool text = (b >= 0x20 && b <= 0x7E) || b == '\r' || b == '\n' || b == '\t' || b == 0;
-    return (b < 0x80 ? 1 : 0) + (text ? 2 : 0);
+    int total = 0, run = 0, odd = 0;
+    auto close = [&]() {
+        if (run >= 4 && 4 * odd >= run)
+            total += run;
+        run = odd = 0;
+    };
+    for (unsigned char raw : bytes) {
+        const unsigned char b = reversed ? Reverse(raw) : raw;
+        if ((b >= 0x20 && b <= 0x7E) || b == '\r' || b == '\n' || b == '\t') {
+            ++run;
+            odd += b & 1;
+        } else {
+            close();
+        }
+    }
+    close();
+    return total;
 }
 
+// Bytes in text runs a reading needs before it shows the bit order.
+constexpr int kTextEvidence = 8;
+
 struct SpiWords {
-    std::vector<unsigned char> bytes; // every data line's words, MSB-first reading
+    std::vector<std::vector<unsigned char>> lines; // each data line's words in order, MSB-first reading
     int words = 0;
     int frames = 0;      // chip-select frames, or clock bursts
     int wholeFrames = 0; // frames holding a multiple of 8 bits
@@ -221,6 +243,7 @@ SpiWords ReadSpiWords(const Line &clk, int sampleRising, const std::vector<const
     for (const Line *d : data)
         cursors.emplace_back(*d->edges);
     std::vector<unsigned> shift(data.size(), 0);
+    r.lines.resize(data.size());
     int bitCount = 0;     // bits of the word being read
     int frameBits = 0;    // bits since the frame began
     bool asserted = cs ? cs->edges->initial == csActive : true;
@@ -253,8 +276,8 @@ SpiWords ReadSpiWords(const Line &clk, int sampleRising, const std::vector<const
             shift[k] = (shift[k] << 1) | unsigned(cursors[k].at(c[i]));
         ++frameBits;
         if (++bitCount == 8) {
-            for (unsigned v : shift)
-                r.bytes.push_back((unsigned char)(v & 0xFF));
+            for (size_t k = 0; k < shift.size(); ++k)
+                r.lines[k].push_back((unsigned char)(shift[k] & 0xFF));
             ++r.words;
             bitCount = 0;
             std::fill(shift.begin(), shift.end(), 0);
@@ -385,29 +408,31 @@ std::vector<SpiBus> DetectSpi(const std::vector<Line> &lines, double sampleRateH
         const SpiWords words = ReadSpiWords(clk, 1 - cand.launchRising, data, cs, csActive);
         bus.words = words.words;
         bus.transfers = words.frames;
-        // Bit order: whichever reading gives the more plausible bytes; when
-        // neither stands out, MSB first, by far the more common.
-        int msb = 0, lsb = 0;
-        for (unsigned char b : words.bytes) {
-            msb += Plausibility(b);
-            lsb += Plausibility(Reverse(b));
+        // Bit order: only text tells it, when one reading holds text and
+        // the other does not; otherwise MSB first, by far the more common,
+        // is assumed.
+        int msbText = 0, lsbText = 0;
+        for (const std::vector<unsigned char> &line : words.lines) {
+            msbText += TextRunBytes(line, false);
+            lsbText += TextRunBytes(line, true);
         }
-        const double margin = std::max(3.0, 0.2 * double(words.bytes.size()));
-        bus.msbFirst = lsb <= msb || lsb - msb < margin;
-        bus.bitOrderAmbiguous = std::abs(msb - lsb) < margin;
+        const bool lsbShown = lsbText >= kTextEvidence && 2 * msbText < lsbText;
+        const bool msbShown = msbText >= kTextEvidence && 2 * lsbText < msbText;
+        bus.msbFirst = !lsbShown;
+        bus.bitOrderAssumed = !lsbShown && !msbShown;
         bus.clockHz = clk.period > 0 ? sampleRateHz / clk.period : 0;
         const double alignedShare = cand.total ? double(cand.aligned) / cand.total : 0;
         const double wholeShare = words.frames ? double(words.wholeFrames) / words.frames : 0;
         bus.confidence = std::clamp(std::min(1.0, alignedShare + 0.3) * (0.5 + 0.5 * wholeShare)
-                                        * (bus.bitOrderAmbiguous ? 0.9 : 1.0),
+                                        * (bus.bitOrderAssumed ? 0.9 : 1.0),
                                     0.0, 1.0);
         bus.evidence = QStringLiteral("data changes on %1 clock edges, %2 of %3 %4 whole bytes")
                            .arg(cand.launchRising ? QStringLiteral("rising") : QStringLiteral("falling"))
                            .arg(words.wholeFrames)
                            .arg(words.frames)
                            .arg(cs ? QStringLiteral("chip-select frames") : QStringLiteral("clock bursts"));
-        if (bus.bitOrderAmbiguous)
-            bus.evidence += QStringLiteral(", bit order not evident from the bytes");
+        if (bus.bitOrderAssumed)
+            bus.evidence += QStringLiteral(", bit order not evident from the data");
         used[size_t(bus.clk)] = used[size_t(bus.mosi)] = true;
         if (bus.miso >= 0)
             used[size_t(bus.miso)] = true;

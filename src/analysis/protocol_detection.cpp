@@ -386,6 +386,24 @@ QString UartText(const UartFormat &f)
     return QStringLiteral("%1 %2%3%4").arg(f.baud).arg(f.dataBits).arg(QLatin1Char(f.parity)).arg(stop);
 }
 
+// "8 data bits, no parity and 1 stop bit assumed": the parts of the format
+// the frames do not show; empty when they show it all.
+QString UartAssumptions(const UartFormat &f)
+{
+    QStringList parts;
+    if (f.dataBitsAssumed)
+        parts << QStringLiteral("%1 data bits").arg(f.dataBits);
+    if (f.parityAssumed)
+        parts << QStringLiteral("no parity");
+    if (f.stopBitsAssumed)
+        parts << QStringLiteral("1 stop bit");
+    if (parts.isEmpty())
+        return QString();
+    const QString last = parts.takeLast();
+    return (parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+        + QStringLiteral(" assumed");
+}
+
 // The sigrok decoder accepts stop bits up to 1.5 and checks only the first
 // one, so two stop bits are handed to it as 1.5.
 QString UartDecoder(int channel, const UartFormat &f)
@@ -422,15 +440,18 @@ Finding ChannelFinding(int c, const ChannelReport &r, Capture::Mode mode)
         what = QStringLiteral("PWM %1, duty %2 to %3").arg(FormatHz(r.frequencyHz), Percent(r.dutyMin), Percent(r.dutyMax));
         f.decoder = QStringLiteral("pwm:data=%1").arg(Ch(c));
         break;
-    case SignalKind::Uart:
+    case SignalKind::Uart: {
+        QString how = r.uart.idleHigh ? QStringLiteral("idle high") : QStringLiteral("idle low, inverted");
+        if (const QString assumed = UartAssumptions(r.uart); !assumed.isEmpty())
+            how += QStringLiteral("; ") + assumed;
         what = QStringLiteral("UART %1 (%2), %3 of %4 frames check")
-                   .arg(UartText(r.uart), r.uart.idleHigh ? QStringLiteral("idle high") : QStringLiteral("idle low, inverted"),
-                        Percent(r.uart.frames ? double(r.uart.framesOk) / r.uart.frames : 0))
+                   .arg(UartText(r.uart), how, Percent(r.uart.frames ? double(r.uart.framesOk) / r.uart.frames : 0))
                    .arg(r.uart.frames);
         if (r.uart.baud != int(std::lround(r.uart.measuredBaud)))
             what += QStringLiteral(" (measured %1 baud)").arg(std::lround(r.uart.measuredBaud));
         f.decoder = UartDecoder(c, r.uart);
         break;
+    }
     case SignalKind::RateTooLow:
         // Pulses of about one sample may be far shorter in truth (or not
         // even seen): the rate they suggest is then only a lower bound.
@@ -468,15 +489,18 @@ Finding SpiFinding(const SpiBus &b)
     QString decoder = QStringLiteral("spi:clk=%1").arg(Ch(b.clk));
     f.channels.push_back(b.clk);
     roles << QStringLiteral("clk %1").arg(Ch(b.clk));
+    // Which way a data line goes is not on the wire: the lower one is taken
+    // as MOSI.
     if (b.mosi >= 0) {
         f.channels.push_back(b.mosi);
-        roles << QStringLiteral("mosi %1").arg(Ch(b.mosi));
         decoder += QStringLiteral(":mosi=%1").arg(Ch(b.mosi));
     }
     if (b.miso >= 0) {
         f.channels.push_back(b.miso);
-        roles << QStringLiteral("miso %1").arg(Ch(b.miso));
         decoder += QStringLiteral(":miso=%1").arg(Ch(b.miso));
+        roles << QStringLiteral("data %1 and %2 taken as mosi and miso").arg(Ch(b.mosi), Ch(b.miso));
+    } else if (b.mosi >= 0) {
+        roles << QStringLiteral("data %1 taken as mosi").arg(Ch(b.mosi));
     }
     if (b.cs >= 0) {
         f.channels.push_back(b.cs);
@@ -498,7 +522,7 @@ Finding SpiFinding(const SpiBus &b)
                  .arg(b.mode())
                  .arg(roles.join(QStringLiteral(", ")))
                  .arg(b.msbFirst ? QStringLiteral("MSB first") : QStringLiteral("LSB first"))
-                 .arg(b.bitOrderAmbiguous ? QStringLiteral(" (assumed)") : QString())
+                 .arg(b.bitOrderAssumed ? QStringLiteral(" (assumed)") : QString())
                  .arg(FormatHz(b.clockHz))
                  .arg(b.words);
     f.decoder = decoder;

@@ -23,20 +23,22 @@
 // that changes only while such a line is busy (the data of a bus whose clock
 // is too fast) is reported with it rather than as whatever it resembles.
 //
-// What the wire alone cannot tell, and what is assumed instead:
+// What the wire alone cannot tell, and what is assumed instead (the report
+// says "assumed" wherever it is):
 // - UART: the frame format is the shortest one whose frames all check
 //   (longer ones also check when frames have gaps); with fewer than ten frames
-//   8 data bits are preferred when they check too. Parity is claimed from six
-//   frames on. Stop bits are the shortest idle after a frame where frames
-//   follow closely, else 1. The sigrok decoder accepts at most 1.5 stop bits
-//   and checks only the first, so 2 stop bits are handed to it as 1.5.
+//   8 data bits are assumed when they check too. Parity is claimed from six
+//   frames on; with fewer, no parity is assumed. Stop bits are the shortest
+//   idle after a frame where frames follow closely; where every frame has a
+//   gap after it, 1 is assumed. The sigrok decoder accepts at most 1.5 stop
+//   bits and checks only the first, so 2 stop bits are handed to it as 1.5.
 // - SPI: CPOL is the clock's level between bursts, so a clock without idle
 //   gaps is not taken for an SPI clock. Which data line is MOSI is not on the
-//   wire: the lower channel is called MOSI. Bit order: each word is read both
-//   ways and the reading whose bytes look more like data (text, values below
-//   0x80) wins by a clear margin; otherwise MSB first, the common order, with
-//   SpiBus::bitOrderAmbiguous set. The chip select is the line at one level
-//   on every clock edge whose edges fall between bursts.
+//   wire: the lower channel is taken as MOSI. The bit order shows only in
+//   text: when one reading of a data line holds runs of text and the other
+//   does not; otherwise MSB first, the common order, is assumed
+//   (SpiBus::bitOrderAssumed). The chip select is the line at one level on
+//   every clock edge whose edges fall between bursts.
 // - I2C: SCL is a bursty clock idle high; SDA changes while SCL is low except
 //   for start and stop. Addresses are the 7-bit ones (10-bit ones are counted
 //   in the evidence only).
@@ -65,6 +67,10 @@ struct UartFormat {
     double stopBits = 1;     // 1, 1.5 or 2
     int frames = 0;          // frames found
     int framesOk = 0;        // of which start bit, stop bit and parity check
+    // What the frames do not show and was assumed.
+    bool dataBitsAssumed = false; // 8, where too few frames tell a shorter format from it
+    bool parityAssumed = false;   // none, with too few frames to tell
+    bool stopBitsAssumed = false; // 1, where every frame has a gap after it
 };
 
 struct SpiBus {
@@ -72,7 +78,7 @@ struct SpiBus {
     bool csActiveLow = true;
     int cpol = 0, cpha = 0;     // mode = 2 * cpol + cpha
     bool msbFirst = true;
-    bool bitOrderAmbiguous = false; // the byte values did not favour either order: MSB first assumed
+    bool bitOrderAssumed = false; // the data does not show the order: MSB first assumed
     double clockHz = 0;         // clock within the bursts
     int words = 0;              // 8-bit words seen
     int transfers = 0;          // chip-select frames, or clock bursts without chip select

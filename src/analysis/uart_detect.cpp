@@ -180,6 +180,7 @@ struct Choice {
     double u = 0;
     Walk walk;
     double share = 0;
+    bool eightAssumed = false; // 8 bits taken where a shorter format checks too
 };
 
 // The shortest frame that explains the line: longer formats also check when
@@ -211,8 +212,10 @@ Choice ChooseFormat(const LineEdges &e, double u0, bool idleHigh)
         return c;
     // With few frames a shorter format passes by chance (each frame about
     // one in two): then the common 8 bits are the better guess.
-    if (bits < 8 && walks[bits].frames < 10 && passes(8))
+    if (bits < 8 && walks[bits].frames < 10 && passes(8)) {
         bits = 8;
+        c.eightAssumed = true;
+    }
     c.found = true;
     c.bits = bits;
     c.walk = walks[bits];
@@ -281,6 +284,9 @@ UartResult DetectUart(const Line &line)
     int dataBits = c.bits;
     char parity = 'N';
     const Walk &w = c.walk;
+    // Five bits leave no room for a parity bit; with too few frames to tell,
+    // none is assumed.
+    const bool parityAssumed = c.bits >= 6 && w.ok < kFramesForParity;
     if (c.bits >= 6 && w.ok >= kFramesForParity) {
         int even = 0;
         for (uint16_t word : w.words)
@@ -305,6 +311,7 @@ UartResult DetectUart(const Line &line)
             minIdle = std::min(minIdle, idle / c.u);
     }
     double stopBits = 1;
+    const bool stopBitsAssumed = minIdle >= 2.5;
     if (minIdle < 2.5 && minIdle >= 1.75)
         stopBits = 2;
     else if (minIdle < 1.75 && minIdle >= 1.25)
@@ -328,6 +335,9 @@ UartResult DetectUart(const Line &line)
     r.format.stopBits = stopBits;
     r.format.frames = w.frames;
     r.format.framesOk = ok;
+    r.format.dataBitsAssumed = c.eightAssumed;
+    r.format.parityAssumed = parityAssumed;
+    r.format.stopBitsAssumed = stopBitsAssumed;
     const double share = double(ok) / w.frames;
     r.confidence = std::clamp(share * std::min(1.0, 0.5 + w.frames / 20.0) * std::min(1.0, GridFit(line.widths, c.u) + 0.1), 0.0, 1.0);
     r.evidence = QStringLiteral("%1 frames, bit %2 samples, edges on the bit grid")

@@ -11,8 +11,8 @@ namespace {
 
 constexpr int kMaxColumns = 4096;
 // Rows beyond the longest capture cannot be kept: each row is at least one
-// sample period later than the one before it.
-constexpr int32_t kMaxRows = 32767;
+// sample period later than the one before it, and the first is period 0.
+constexpr int32_t kMaxRows = Capture::kMaxTime + 1;
 
 struct Field {
     const char *p;

@@ -4,6 +4,10 @@
 
 namespace {
 
+// The last time stamp of an Analog capture (the instrument records up to
+// 16383 periods of 8-bit samples).
+constexpr int32_t kMaxAnalogTime = 16383;
+
 // How far a value may lie from a converter step before it counts as rounded
 // (the exports write volts with six decimals, far closer than this).
 constexpr double kStepTolerance = 0.05;
@@ -22,7 +26,9 @@ bool RangeHolds(const std::vector<double> &volts, int rangeIndex)
 
 } // namespace
 
-int32_t MaxImportSamples(bool analog) { return analog ? 16383 : 32767; }
+// A record's time stamp says where its levels begin, so a record at the last
+// time stamp the instrument delivers is one more sample period.
+int32_t MaxImportSamples(bool analog) { return analog ? kMaxAnalogTime + 1 : Capture::kMaxTime + 1; }
 
 QString RateListText(bool analog)
 {

@@ -15,8 +15,9 @@
 //   Analog rates (20 kHz .. 100 Hz) and becomes an Analog capture. The two
 //   lists do not overlap, so the data decides the mode and nothing has to be
 //   invented (no analog trace for logic data, no resampling).
-// - At most 32767 sample periods in Logic mode, 16383 in Analog mode; the
-//   importers keep the first part of longer data and say so.
+// - At most 32768 sample periods in Logic mode (time stamps 0..32767) and
+//   16384 in Analog mode (0..16383); the importers keep the first part of
+//   longer data and say so.
 // - Analog values are volts; they become converter counts in the input range
 //   the file notes, or else in the smallest range (x0.2 .. x10) that holds
 //   them all. Values below 0 V or above 50 V do not fit.

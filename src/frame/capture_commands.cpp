@@ -79,7 +79,7 @@ void CaptureCommands::open(const QString &path)
         return;
     }
     if (!warnings.isEmpty())
-        ReportWarning(QStringLiteral("Open capture"), warnings.join(QLatin1Char('\n')));
+        emit importNotice(warnings.join(QLatin1Char('\n')));
 }
 
 void CaptureCommands::exportAs(const QString &title, const QString &filter)

@@ -25,11 +25,15 @@ public:
     std::function<QString(const QString &title, const QString &filter, bool save)> askFileName;
 
     void openCapture();
-    // Imports the file into the window; what went wrong or was adapted is
-    // shown in a message.
+    // Imports the file into the window. A refusal is shown in a message;
+    // what was left out or adapted of a file that opens goes out as
+    // importNotice, for the status bar, and keeps nobody waiting.
     void open(const QString &path);
     void exportAs(const QString &title, const QString &filter);
     void copyImage();
+
+signals:
+    void importNotice(const QString &text);
 
 private:
     void followCapture();

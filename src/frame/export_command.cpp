@@ -28,9 +28,12 @@ int RunExportCommand(int &argc, char **argv, const QString &in, const QString &o
     QStringList warnings;
     QString error;
     if (!IsImagePath(out)) {
-        const bool ok = ConvertCaptureFile(in, out, &error, &warnings);
+        // What was left out of the input is said only when the output is
+        // written: a refusal is the one line that matters then.
+        if (!ConvertCaptureFile(in, out, &error, &warnings))
+            return Fail(error);
         Warn(warnings);
-        return ok ? 0 : Fail(error);
+        return 0;
     }
 
     // A picture: the window is built off screen, the file imported into it
@@ -40,10 +43,8 @@ int RunExportCommand(int &argc, char **argv, const QString &in, const QString &o
     Application app(argc, argv);
     Form1 form(PortChoice{PortChoice::Detached, QString()});
     form.Form_Load();
-    if (!ImportIntoWindow(form, in, &error, &warnings))
+    if (!ImportIntoWindow(form, in, &error, &warnings) || !ExportFromWindow(form, out, &error))
         return Fail(error);
     Warn(warnings);
-    if (!ExportFromWindow(form, out, &error))
-        return Fail(error);
     return 0;
 }

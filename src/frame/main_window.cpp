@@ -54,6 +54,7 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     buildMenus();
     statusBar()->setSizeGripEnabled(false);
     status_ = new StatusPanel(*form_, *statusBar(), portText_, this);
+    connect(captureCommands_, &CaptureCommands::importNotice, status_, &StatusPanel::showNotice);
     connect(form_, &Form1::transactionStarted, this, &MainWindow::syncRunCaption);
     connect(form_, &Form1::transactionEnded, this, &MainWindow::syncRunCaption);
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QSlider>
 #include <QStatusBar>
 
@@ -10,6 +11,42 @@
 #include "device/wire_protocol.h"
 #include "display/readouts.h"
 #include "frame/read_progress.h"
+
+// One line of text cut with an ellipsis to the room the bar leaves it, so a
+// long notice never widens the fixed-size frame; the tool tip holds it all.
+class NoticeLabel : public QLabel {
+public:
+    explicit NoticeLabel(QWidget *parent) : QLabel(parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, QColor(0xA0, 0x40, 0x00)); // stands out from the other fields
+        setPalette(p);
+    }
+    void setNotice(const QString &text)
+    {
+        full_ = text;
+        setToolTip(text);
+        elide();
+    }
+    QString notice() const { return full_; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+private:
+    void elide()
+    {
+        QString line = full_;
+        line.replace(QLatin1Char('\n'), QStringLiteral("  "));
+        setText(fontMetrics().elidedText(line, Qt::ElideRight, contentsRect().width()));
+    }
+    QString full_;
+};
 
 QString TransactionText(const QString &pending)
 {
@@ -41,6 +78,8 @@ StatusPanel::StatusPanel(Form1 &form, QStatusBar &bar, const QString &portText, 
     capture_ = new QLabel(&bar);
     capture_->setObjectName(QStringLiteral("statusCapture"));
     capture_->setToolTip(QStringLiteral("Capture in view: mode, sample rate, records, measured time"));
+    notice_ = new NoticeLabel(&bar);
+    notice_->setObjectName(QStringLiteral("statusNotice"));
     transaction_ = new QLabel(&bar);
     transaction_->setObjectName(QStringLiteral("statusTransaction"));
     progress_ = new QProgressBar(&bar);
@@ -51,7 +90,8 @@ StatusPanel::StatusPanel(Form1 &form, QStatusBar &bar, const QString &portText, 
     progress_->hide();
 
     bar.addWidget(port_);
-    bar.addWidget(capture_, 1);
+    bar.addWidget(capture_);
+    bar.addWidget(notice_, 1);
     bar.addPermanentWidget(transaction_);
     bar.addPermanentWidget(progress_);
 
@@ -60,6 +100,7 @@ StatusPanel::StatusPanel(Form1 &form, QStatusBar &bar, const QString &portText, 
     connect(&form_, &Form1::transactionStarted, this, &StatusPanel::transactionStarted);
     connect(&form_, &Form1::transactionEnded, this, &StatusPanel::transactionEnded);
     connect(&form_, &Form1::captureChanged, this, &StatusPanel::showCapture);
+    connect(&form_, &Form1::captureChanged, this, [this] { notice_->setNotice(QString()); });
     connect(&form_, &Form1::portFailed, this, &StatusPanel::showPortFailure);
     // The read redraws the view as soon as its end byte is in: the bar shows
     // 100 % then, not only at the next tick.
@@ -72,6 +113,8 @@ StatusPanel::StatusPanel(Form1 &form, QStatusBar &bar, const QString &portText, 
 
 QString StatusPanel::portText() const { return port_->text(); }
 QString StatusPanel::captureText() const { return capture_->text(); }
+QString StatusPanel::noticeText() const { return notice_->notice(); }
+void StatusPanel::showNotice(const QString &text) { notice_->setNotice(text); }
 QString StatusPanel::transactionText() const { return transaction_->text(); }
 bool StatusPanel::progressVisible() const { return progress_->isVisibleTo(progress_->parentWidget()); }
 int StatusPanel::progressValue() const { return progress_->value(); }

@@ -1,5 +1,7 @@
 #include "panels/analysis_docks.h"
 
+#include <QCheckBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -100,13 +102,22 @@ MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
     auto *body = new QWidget(this);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
+    // The whole capture unless asked otherwise: the cursors always stand
+    // somewhere, and where they stand at start-up says nothing.
+    between_ = new QCheckBox(QStringLiteral("Between the time cursors"), body);
+    between_->setObjectName(QStringLiteral("measurementsBetweenCursors"));
+    between_->setToolTip(QStringLiteral("Measure the span between the two time cursors instead of the whole capture"));
     span_ = new QLabel(body);
     span_->setObjectName(QStringLiteral("measurementsSpan"));
     table_ = MakeTable(body, {QStringLiteral("Channel"), QStringLiteral("Edges"), QStringLiteral("Frequency"),
                               QStringLiteral("Period"), QStringLiteral("Duty"), QStringLiteral("High min / max"),
                               QStringLiteral("Low min / max")});
     table_->setObjectName(QStringLiteral("measurementsTable"));
-    layout->addWidget(span_);
+    auto *row = new QHBoxLayout;
+    row->addWidget(between_);
+    row->addSpacing(12);
+    row->addWidget(span_, 1);
+    layout->addLayout(row);
     layout->addWidget(table_);
     setWidget(body);
 
@@ -118,7 +129,11 @@ MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
             coalesce_.start();
     };
     connect(&form_, &Form1::captureChanged, this, later);
-    connect(&form_, &Form1::timeCursorsMoved, this, later);
+    connect(&form_, &Form1::timeCursorsMoved, this, [this, later] {
+        if (between_->isChecked())
+            later();
+    });
+    connect(between_, &QCheckBox::toggled, this, &MeasurementsDock::refresh);
 }
 
 void MeasurementsDock::showEvent(QShowEvent *event)
@@ -137,20 +152,24 @@ void MeasurementsDock::refresh()
         span_->setText(QStringLiteral("No capture in view"));
         return;
     }
-    // Between the time cursors when they enclose a span of the capture.
+    // Between the time cursors when asked for and they enclose a span of
+    // the capture; else the whole capture.
     int32_t from = std::min(form_.state.XRefSample, form_.state.XAxisSample);
     int32_t to = std::max(form_.state.XRefSample, form_.state.XAxisSample);
-    const bool between = from < to && from >= 0 && from < capture.sampleCount();
+    const bool enclose = from < to && from >= 0 && from < capture.sampleCount();
+    const bool between = between_->isChecked() && enclose;
     if (!between) {
         from = 0;
         to = capture.sampleCount();
     }
     const Measurements m = MeasureChannels(capture, from, to);
-    span_->setText(between ? QStringLiteral("Between the time cursors: samples %1 to %2 (%3)")
-                                 .arg(m.fromSample)
-                                 .arg(m.toSample)
-                                 .arg(SiText(m.windowSeconds, "s"))
-                           : QStringLiteral("Whole capture: %1 samples (%2)").arg(m.toSample).arg(SiText(m.windowSeconds, "s")));
+    if (between)
+        span_->setText(QStringLiteral("Samples %1 to %2 (%3)").arg(m.fromSample).arg(m.toSample).arg(SiText(m.windowSeconds, "s")));
+    else
+        span_->setText(QStringLiteral("Whole capture: %1 samples (%2)%3")
+                           .arg(m.toSample)
+                           .arg(SiText(m.windowSeconds, "s"),
+                                between_->isChecked() ? QStringLiteral("; the time cursors enclose no span of it") : QString()));
     table_->setRowCount(Capture::kChannels + (capture.isAnalog() ? 1 : 0));
     for (int c = 0; c < Capture::kChannels; ++c) {
         const ChannelMeasurement &ch = m.channels[size_t(c)];

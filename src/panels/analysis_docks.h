@@ -4,6 +4,7 @@
 #include <QTimer>
 
 class Form1;
+class QCheckBox;
 class QLabel;
 class QTableWidget;
 
@@ -27,8 +28,8 @@ private:
     QTableWidget *table_;
 };
 
-// Measurements of every channel over the whole capture or, when the two time
-// cursors enclose a span, between them.
+// Measurements of every channel over the whole capture or, when the user asks
+// for it in the panel, between the two time cursors (following their drags).
 class MeasurementsDock : public QDockWidget {
     Q_OBJECT
 public:
@@ -36,6 +37,7 @@ public:
 
     void refresh();
     QTableWidget *table() const { return table_; }
+    QCheckBox *betweenCursors() const { return between_; }
     QString spanText() const;
 
 protected:
@@ -43,6 +45,7 @@ protected:
 
 private:
     Form1 &form_;
+    QCheckBox *between_;
     QLabel *span_;
     QTableWidget *table_;
     QTimer coalesce_; // cursor drags come in quick succession
