@@ -76,8 +76,17 @@ TEST(Frame, WindowInsideTheFrameIsPixelIdenticalToTheWindowAlone)
     auto alone = MakeDetachedForm(true);
     auto framed = MakeFramedForm();
     Form1 &inner = framed->form();
+    // With the overview hidden the frame is menu bar, window and status bar;
+    // shown, the band above the window adds its height and nothing else.
+    QWidget *overview = framed->findChild<QWidget *>(QStringLiteral("overviewBand"));
+    ASSERT_NE(overview, nullptr);
+    const int bare = framed->menuBar()->height() + 576 + framed->statusBar()->height();
+    EXPECT_EQ(framed->height(), bare + overview->height());
+    EXPECT_GT(overview->height(), 0);
+    framed->action(QStringLiteral("actionOverview"))->trigger();
+    DeliverEvents();
     EXPECT_EQ(inner.size(), QSize(752, 576));
-    EXPECT_EQ(framed->height(), framed->menuBar()->height() + 576 + framed->statusBar()->height());
+    EXPECT_EQ(framed->height(), bare);
     EXPECT_EQ(framed->windowTitle(), QStringLiteral("Logic Analyzer"));
     EXPECT_EQ(Pixels(alone.get()), Pixels(&inner));
 
@@ -85,6 +94,10 @@ TEST(Frame, WindowInsideTheFrameIsPixelIdenticalToTheWindowAlone)
     Capture(*alone, stream);
     Capture(inner, stream);
     ASSERT_GT(inner.state.LastSampleIndex, 4000);
+    EXPECT_EQ(Pixels(alone.get()), Pixels(&inner));
+    framed->action(QStringLiteral("actionOverview"))->trigger();
+    DeliverEvents();
+    EXPECT_EQ(inner.size(), QSize(752, 576));
     EXPECT_EQ(Pixels(alone.get()), Pixels(&inner));
 
     inner.Option4[1]->setChecked(true); // the mode switch renames the frame too

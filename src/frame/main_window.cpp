@@ -21,6 +21,7 @@
 #include "panels/analysis_docks.h"
 #include "panels/annotation_strip.h"
 #include "panels/decoders_dock.h"
+#include "panels/overview_band.h"
 
 MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     : QMainWindow(parent), form_(form), portText_(portText)
@@ -28,13 +29,16 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(form_->windowTitle());
     setWindowIcon(form_->windowIcon());
-    // Form1 keeps its fixed size and the frame grows around it. Under it the
-    // decoders' annotation strip, hidden (no height) while nothing is decoded.
+    // Form1 keeps its fixed size and the frame grows around it. Above it the
+    // overview of the whole capture; under it the decoders' annotation
+    // strip, hidden (no height) while nothing is decoded.
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralArea"));
     auto *column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    overview_ = new OverviewBand(*form_, central);
+    column->addWidget(overview_);
     column->addWidget(form_);
     // The strip scrolls its rows beyond a few, so the fixed-size window stays
     // on the screen however many decoders there are.
@@ -51,6 +55,10 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     form_->installEventFilter(this);
 
     navigator_ = new ViewNavigator(*form_, this);
+    // The overview moves the view with the scroll bar, as the wheel does.
+    connect(overview_, &OverviewBand::centreRequested, navigator_, &ViewNavigator::centreOn);
+    connect(overview_, &OverviewBand::viewStartRequested, navigator_, &ViewNavigator::setViewStart);
+    navigator_->addWheelArea(overview_, [this](const QPointF &p) { return overview_->pictureXAt(p); });
     buildMenus();
     statusBar()->setSizeGripEnabled(false);
     status_ = new StatusPanel(*form_, *statusBar(), portText_, this);
@@ -186,6 +194,12 @@ void MainWindow::buildMenus()
     QAction *end = addCommand(view, QStringLiteral("actionGoToEnd"), QStringLiteral("Go to &end"), {},
                               QStringLiteral("Show the end of the capture"));
     connect(end, &QAction::triggered, navigator_, &ViewNavigator::goToEnd);
+    view->addSeparator();
+    QAction *overview = addCommand(view, QStringLiteral("actionOverview"), QStringLiteral("&Overview"), {},
+                                   QStringLiteral("Show the whole capture in a band above the window"));
+    overview->setCheckable(true);
+    overview->setChecked(true);
+    connect(overview, &QAction::toggled, overview_, &QWidget::setVisible);
 
     QMenu *decode = menuBar()->addMenu(QStringLiteral("&Decode"));
     decode->setObjectName(QStringLiteral("menuDecode"));
@@ -194,6 +208,7 @@ void MainWindow::buildMenus()
     decoders_->hide(); // without panels the window is exactly as before
     AddDecodeMenu(decode, decoders_);
     connect(decoders_, &DecodersDock::resultChanged, this, [this](std::shared_ptr<const DecodeResult> result) {
+        overview_->setDecodeResult(result);
         strip_->setResult(std::move(result));
         const int rows = std::min(strip_->rowCount(), kStripRowsShown);
         stripArea_->setFixedHeight(rows * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);

@@ -13,6 +13,7 @@ class AnalysisCommands;
 class AnnotationStrip;
 class CaptureCommands;
 class DecodersDock;
+class OverviewBand;
 class StatusPanel;
 class ViewNavigator;
 
@@ -36,6 +37,7 @@ public:
     AnalysisCommands &analysis() { return *analysis_; }
     DecodersDock &decoders() { return *decoders_; }
     AnnotationStrip &annotationStrip() { return *strip_; }
+    OverviewBand &overview() { return *overview_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -66,6 +68,7 @@ private:
     AnalysisCommands *analysis_ = nullptr;
     DecodersDock *decoders_ = nullptr;
     AnnotationStrip *strip_ = nullptr;
+    OverviewBand *overview_ = nullptr;
     QScrollArea *stripArea_ = nullptr;
     static constexpr int kStripRowsShown = 8; // more rows scroll
     QAction *runAction_ = nullptr;

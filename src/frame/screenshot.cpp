@@ -8,11 +8,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/form1.h"
 #include "frame/main_window.h"
 #include "panels/decoders_dock.h"
+#include "panels/overview_band.h"
 
 namespace {
 
@@ -61,6 +63,32 @@ void RunStep(MainWindow &window, const QString &step)
         std::fprintf(stderr, "logic-analyzer: no menu command %s\n", qPrintable(step));
 }
 
+// "reading:P": Setting and Run, and the picture from inside the read once
+// the overview shows P % of the capture received.
+void ShootDuringRead(MainWindow &window, const QString &path, int percent)
+{
+    Form1 &form = window.form();
+    bool taken = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, &window, [&] {
+        const OverviewColumns &c = window.overview().columns();
+        if (taken || c.isFinished() || c.scale().isEmpty()
+            || int64_t(c.known()) * 100 < int64_t(percent) * c.scale().domain)
+            return;
+        taken = true;
+        if (!window.grab().save(path))
+            std::fprintf(stderr, "logic-analyzer: cannot write %s\n", qPrintable(path));
+    });
+    form.Command1[0]->click();
+    watch.start();
+    form.Command1[1]->click();
+    watch.stop();
+    if (!taken)
+        std::fprintf(stderr, "logic-analyzer: the read ended before %d %% had arrived (is the simulator paced?)\n",
+                     percent);
+}
+
 } // namespace
 
 void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringList &actions)
@@ -68,8 +96,11 @@ void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringLi
     QTimer::singleShot(0, &window, [&window, path, actions] {
         Form1 &form = window.form();
         QStringList steps;
+        int readingPercent = -1;
         for (const QString &a : actions) {
-            if (a.startsWith(QLatin1String("rate:"))) { // chosen before Setting sends it
+            if (a.startsWith(QLatin1String("reading:"))) {
+                readingPercent = std::clamp(a.section(QLatin1Char(':'), 1).toInt(), 0, 99);
+            } else if (a.startsWith(QLatin1String("rate:"))) { // chosen before Setting sends it
                 const int i = form.Combo1->findText(a.section(QLatin1Char(':'), 1));
                 if (i >= 0)
                     form.Combo1->setCurrentIndex(i);
@@ -79,10 +110,19 @@ void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringLi
                 steps << a;
             }
         }
+        const auto zoomOut = [&form] {
+            while (form.VScroll1->value() < form.VScroll1->maximum())
+                form.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        };
+        if (readingPercent >= 0) {
+            zoomOut();
+            ShootDuringRead(window, path, readingPercent);
+            window.close();
+            return;
+        }
         form.Command1[0]->click(); // Setting: returns once the instrument has taken it
         form.Command1[1]->click(); // Run, then the read of the capture
-        while (form.VScroll1->value() < form.VScroll1->maximum())
-            form.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        zoomOut();
         for (const QString &step : steps)
             RunStep(window, step);
         QEventLoop().processEvents(); // the last layout and paint

@@ -13,5 +13,8 @@ class MainWindow;
 // (adds a decoder, -P syntax, and waits for its result), "mag:N" (value of
 // the magnification bar, 0 = "Mag ×10"), "view:N" (the view start) or
 // "tab:TITLE" (a tab of the decoders panel, "Byte streams");
-// "rate:TEXT" chooses a sampling rate ("1MHz") before Setting.
+// "rate:TEXT" chooses a sampling rate ("1MHz") before Setting;
+// "reading:P" takes the picture during the read instead, once P % of the
+// capture has arrived in the overview (the magnification is set first; it
+// needs the simulator paced at the line speed).
 void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringList &actions = {});

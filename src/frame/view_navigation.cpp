@@ -136,18 +136,44 @@ void ViewNavigator::showSpan(int64_t first, int64_t last)
     Click(form_.Picture1, Qt::LeftButton, xOf(last), kTimeBandY);
 }
 
+void ViewNavigator::centreOn(int64_t sample)
+{
+    QScrollBar *h = form_.HScroll1;
+    h->setValue(ViewStartCentringSpan(sample, sample, form_.state.Magnification, h->maximum()));
+}
+
+void ViewNavigator::setViewStart(int start)
+{
+    QScrollBar *h = form_.HScroll1;
+    h->setValue(std::clamp(start, h->minimum(), h->maximum()));
+}
+
+void ViewNavigator::addWheelArea(QWidget *area, std::function<double(const QPointF &)> pictureXAt)
+{
+    wheelAreas_.insert(area, std::move(pictureXAt));
+    area->installEventFilter(this);
+}
+
 bool ViewNavigator::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == picture_) {
-        if (event->type() == QEvent::Wheel)
-            return wheel(static_cast<QWheelEvent *>(event));
+        if (event->type() == QEvent::Wheel) {
+            auto *e = static_cast<QWheelEvent *>(event);
+            return wheel(e, e->position().x());
+        }
         if (event->type() == QEvent::KeyPress)
             return key(static_cast<QKeyEvent *>(event));
+    } else if (event->type() == QEvent::Wheel) {
+        const auto area = wheelAreas_.constFind(watched);
+        if (area != wheelAreas_.constEnd()) {
+            auto *e = static_cast<QWheelEvent *>(event);
+            return wheel(e, (*area)(e->position()));
+        }
     }
     return QObject::eventFilter(watched, event);
 }
 
-bool ViewNavigator::wheel(QWheelEvent *e)
+bool ViewNavigator::wheel(QWheelEvent *e, double pictureX)
 {
     // Shift+wheel arrives as a horizontal delta on some systems.
     const QPoint d = e->angleDelta();
@@ -159,7 +185,7 @@ bool ViewNavigator::wheel(QWheelEvent *e)
     wheelRemainder_ -= notches * kNotch;
     if (notches != 0) {
         if (e->modifiers() & Qt::ControlModifier)
-            zoomAt(notches > 0 ? -1 : 1, e->position().x()); // away from the user zooms in
+            zoomAt(notches > 0 ? -1 : 1, pictureX); // away from the user zooms in
         else
             scrollSteps(-notches * QApplication::wheelScrollLines()); // towards the user: later
     }

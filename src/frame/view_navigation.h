@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
+#include <QPointF>
 #include <cstdint>
+#include <functional>
 
 class Form1;
 class QWheelEvent;
+class QWidget;
 class QKeyEvent;
 
 // View start that keeps the sample that lay under the pointer (at field
@@ -49,12 +53,19 @@ public:
     // and the measuring one on `last` with the right and left mouse buttons
     // on the drawing area, so the readout gives the span's duration.
     void showSpan(int64_t first, int64_t last);
+    // Puts `sample` in the middle of the field, as far as the scroll range allows.
+    void centreOn(int64_t sample);
+    // Sets the view start, kept inside the scroll range.
+    void setViewStart(int start);
+    // The wheel over `area` acts as over the traces; `pictureXAt` says where
+    // on the drawing area the pointer's time lies, for Ctrl+wheel's zoom.
+    void addWheelArea(QWidget *area, std::function<double(const QPointF &)> pictureXAt);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool wheel(QWheelEvent *e);
+    bool wheel(QWheelEvent *e, double pictureX);
     bool key(QKeyEvent *e);
 
     Form1 &form_;
@@ -62,4 +73,5 @@ private:
     // filter while the window around it is being destroyed.
     const QObject *picture_;
     int wheelRemainder_ = 0; // angle delta not yet worth a whole notch
+    QHash<const QObject *, std::function<double(const QPointF &)>> wheelAreas_;
 };

@@ -1,0 +1,188 @@
+#include "panels/overview_picture.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "decode/decode_result.h"
+#include "panels/annotation_layout.h"
+#include "panels/annotation_palette.h"
+
+namespace {
+
+constexpr int kMinViewWidth = 3;
+constexpr int kHatchPeriod = 4;
+
+// Writes pixels straight into the image: the band is redrawn up to 25 times
+// a second while a capture arrives, and a full capture has 5600 lane
+// columns to draw.
+class Pixels {
+public:
+    explicit Pixels(QImage &image) : image_(image), width_(image.width()), height_(image.height()) {}
+    void set(int x, int y, QRgb c)
+    {
+        if (x >= 0 && x < width_ && y >= 0 && y < height_)
+            reinterpret_cast<QRgb *>(image_.scanLine(y))[x] = c;
+    }
+    void column(int x, int y0, int y1, QRgb c)
+    {
+        for (int y = std::max(0, y0); y <= std::min(y1, height_ - 1); ++y)
+            set(x, y, c);
+    }
+
+private:
+    QImage &image_;
+    int width_, height_;
+};
+
+void PaintLaneNames(QImage &image, const OverviewLayout &layout, const OverviewColors &colors)
+{
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(8);
+    painter.setFont(font);
+    painter.setPen(QColor(colors.text));
+    const int right = layout.fieldLeft - 4;
+    const auto name = [&](int top, int height, const QString &text) {
+        painter.drawText(QRect(0, top - 1, right, height + 2), Qt::AlignRight | Qt::AlignVCenter, text);
+    };
+    for (int k = 0; k < 8; ++k)
+        name(layout.laneTop(k), OverviewLayout::kLaneHeight, QStringLiteral("CH%1").arg(k + 1));
+    if (layout.analog)
+        name(layout.analogTop(), OverviewLayout::kAnalogHeight, QStringLiteral("Analog"));
+    name(layout.tickTop(), OverviewLayout::kTickHeight, QStringLiteral("Decode"));
+}
+
+} // namespace
+
+int OverviewLayout::analogY(int count) const
+{
+    count = std::clamp(count, 0, 255);
+    return analogTop() + int(std::lround((255 - count) * double(kAnalogHeight - 1) / 255.0));
+}
+
+std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewScale &scale)
+{
+    std::vector<QRgb> ticks;
+    if (!result || scale.isEmpty())
+        return ticks;
+    ticks.assign(size_t(scale.width), 0);
+    std::vector<AnnotationKind> worst(size_t(scale.width), AnnotationKind::Normal);
+    for (const AnnotationRowInfo &row : AnnotationRows(*result)) {
+        if (!row.row)
+            continue; // an error line: its message is in the strip
+        for (const DecodeAnnotation &a : row.row->annotations()) {
+            if (a.start < 0 || a.start >= scale.domain)
+                continue;
+            const int cls = a.annotationClass;
+            const AnnotationKind kind =
+                std::max(row.rowKind, cls >= 0 && size_t(cls) < row.classKinds.size() ? row.classKinds[size_t(cls)]
+                                                                                       : AnnotationKind::Normal);
+            const size_t c = size_t(scale.columnOf(a.start));
+            if (ticks[c] != 0 && kind < worst[c])
+                continue; // a warning or an error shows over the rest
+            ticks[c] = AnnotationOutlineColor(cls, kind).rgb();
+            worst[c] = kind;
+        }
+    }
+    return ticks;
+}
+
+void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
+                          const std::vector<QRgb> &ticks, const OverviewColors &colors)
+{
+    image.fill(colors.background);
+    PaintLaneNames(image, layout, colors);
+    Pixels px(image);
+    for (int x = 0; x < image.width(); ++x)
+        px.set(x, layout.height() - 1, colors.separator);
+    const OverviewScale &scale = columns.scale();
+    if (scale.isEmpty())
+        return;
+    const std::vector<OverviewColumn> &cols = columns.columns();
+    const int count = std::min<int>(int(cols.size()), layout.width);
+    const bool analog = layout.analog && columns.isAnalog();
+    for (int c = 0; c < count; ++c) {
+        const OverviewColumn &col = cols[size_t(c)];
+        if (!col.covered())
+            continue;
+        const int x = layout.fieldLeft + c;
+        for (int k = 0; k < 8; ++k) {
+            const uint8_t bit = uint8_t(1u << k);
+            if (col.busy & bit)
+                px.column(x, layout.highY(k), layout.lowY(k), colors.busy);
+            else if ((col.edge & bit) || ((col.high & col.low) & bit))
+                px.column(x, layout.highY(k), layout.lowY(k), colors.trace);
+            else
+                px.set(x, (col.high & bit) ? layout.highY(k) : layout.lowY(k), colors.trace);
+        }
+        if (analog)
+            px.column(x, layout.analogY(col.analogMax), layout.analogY(col.analogMin), colors.trace);
+    }
+    const int tickBottom = layout.tickTop() + OverviewLayout::kTickHeight - 1;
+    for (int c = 0; c < std::min<int>(int(ticks.size()), layout.width); ++c) {
+        if (ticks[size_t(c)] != 0)
+            px.column(layout.fieldLeft + c, layout.tickTop(), tickBottom, ticks[size_t(c)]);
+    }
+    if (!columns.isFinished()) {
+        // Hatching from the first column that holds nothing final yet.
+        for (int c = scale.columnEnd(columns.known()); c < layout.width; ++c) {
+            const int x = layout.fieldLeft + c;
+            for (int y = (kHatchPeriod - x % kHatchPeriod) % kHatchPeriod; y < layout.height() - 1; y += kHatchPeriod)
+                px.set(x, y, colors.toCome);
+        }
+    }
+}
+
+OverviewSpan OverviewViewSpan(const OverviewScale &scale, int viewStart, float magnification)
+{
+    OverviewSpan span;
+    if (scale.isEmpty() || !(magnification > 0))
+        return span;
+    const double first = viewStart;
+    const double last = first + 700.0 / double(magnification);
+    span.x0 = int(std::floor(scale.xOf(first)));
+    span.x1 = int(std::ceil(scale.xOf(last)));
+    if (span.x1 - span.x0 < kMinViewWidth) {
+        const int middle = (span.x0 + span.x1) / 2;
+        span.x0 = middle - kMinViewWidth / 2;
+        span.x1 = span.x0 + kMinViewWidth;
+    }
+    span.x0 = std::clamp(span.x0, 0, scale.width);
+    span.x1 = std::clamp(span.x1, 0, scale.width);
+    return span;
+}
+
+int OverviewCursorColumn(const OverviewScale &scale, int32_t sample)
+{
+    if (scale.isEmpty() || sample < 0 || sample >= scale.domain)
+        return -1;
+    return scale.columnOf(sample);
+}
+
+void PaintOverviewView(QPainter &painter, const OverviewLayout &layout, const OverviewScale &scale,
+                       const OverviewView &view, const OverviewColors &colors)
+{
+    if (scale.isEmpty())
+        return;
+    const int height = layout.height() - 1; // above the line under the band
+    const OverviewSpan span = OverviewViewSpan(scale, view.viewStart, view.magnification);
+    QColor fill(colors.view);
+    fill.setAlpha(colors.viewFillAlpha);
+    if (!span.isEmpty())
+        painter.fillRect(QRect(layout.fieldLeft + span.x0, 0, span.x1 - span.x0, height), fill);
+    const auto cursor = [&](int32_t sample, QRgb color) {
+        const int c = OverviewCursorColumn(scale, sample);
+        if (c >= 0)
+            painter.fillRect(QRect(layout.fieldLeft + c, 0, 1, height), QColor(color));
+    };
+    cursor(view.referenceCursor, colors.referenceCursor);
+    cursor(view.measuringCursor, colors.measuringCursor);
+    if (!span.isEmpty()) {
+        painter.setPen(QColor(colors.view));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(layout.fieldLeft + span.x0, 0, span.x1 - span.x0 - 1, height - 1));
+    }
+}
