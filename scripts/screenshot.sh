@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the framed window with a simulated capture
-# (alone, with the detection and measurement panels, and decoding UART):
+# (alone, with the detection and measurement panels, decoding UART, and
+# halfway through a read-back):
 # the program itself, under the offscreen platform, presses Setting and Run
 # against the simulated instrument and saves its window.
 set -euo pipefail
@@ -16,4 +17,7 @@ QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --si
 QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/decoding.png \
   --screenshot-actions "rate:1MHz,decode:uart:rx=CH1:format=ascii,mag:3,view:3950,tab:Byte streams"
-echo "docs/framed-window.png docs/analysis-panels.png docs/decoding.png"
+# Halfway through a read-back: the simulator paced at the line speed.
+QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --simulate --sim-time-scale 0 \
+  --screenshot docs/overview-reading.png --screenshot-actions "rate:2MHz,reading:50"
+echo "docs/framed-window.png docs/analysis-panels.png docs/decoding.png docs/overview-reading.png"

@@ -23,8 +23,6 @@ OverviewBand::OverviewBand(Form1 &form, QWidget *parent) : QWidget(parent), form
     setObjectName(QStringLiteral("overviewBand"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setMouseTracking(true); // the hand over the view's rectangle
-    setToolTip(QStringLiteral("The whole capture: click or drag to show that part, drag the rectangle to move "
-                              "the view, wheel and Ctrl+wheel as over the traces"));
     timer_.setInterval(kPollMs);
     connect(&timer_, &QTimer::timeout, this, &OverviewBand::poll);
     connect(&form_, &Form1::transactionStarted, this, &OverviewBand::transactionStarted);
@@ -39,9 +37,7 @@ OverviewBand::OverviewBand(Form1 &form, QWidget *parent) : QWidget(parent), form
 void OverviewBand::setDecodeResult(std::shared_ptr<const DecodeResult> result)
 {
     result_ = std::move(result);
-    ticks_ = OverviewTickColors(result_.get(), columns_.scale());
-    pictureStale_ = true;
-    update();
+    columnsChanged();
 }
 
 OverviewLayout OverviewBand::bandLayout() const
@@ -99,7 +95,9 @@ bool OverviewBand::overView(double x) const
 
 void OverviewBand::columnsChanged()
 {
-    ticks_ = OverviewTickColors(result_.get(), columns_.scale());
+    // A result belongs to the capture it was decoded from, never to one
+    // still arriving.
+    ticks_ = live_ ? std::vector<QRgb>() : OverviewTickColors(result_.get(), columns_.scale());
     pictureStale_ = true;
     update();
 }
@@ -183,9 +181,10 @@ void OverviewBand::poll()
 void OverviewBand::paintEvent(QPaintEvent *)
 {
     const OverviewLayout layout = bandLayout();
-    if (pictureStale_ || picture_.size() != size()) {
+    if (pictureStale_ || picture_.size() != size() || layout.fieldLeft != pictureFieldLeft_) {
         if (picture_.size() != size())
             picture_ = QImage(size(), QImage::Format_RGB32);
+        pictureFieldLeft_ = layout.fieldLeft;
         OverviewColors colors;
         colors.background = form_.Picture1->palette().color(QPalette::ToolTipBase).rgb();
         colors.text = form_.Picture1->palette().color(QPalette::ToolTipText).rgb();

@@ -78,6 +78,7 @@ private:
     std::vector<QRgb> ticks_;
     QImage picture_; // the columns, redrawn when they change
     bool pictureStale_ = true;
+    int pictureFieldLeft_ = -1;
     bool analogLayout_ = false;
     bool stale_ = false; // the capture changed while the band was hidden
     QTimer timer_;
