@@ -123,8 +123,13 @@ void OverviewBand::rebuild()
 void OverviewBand::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (stale_)
+    if (form_.state.PendingCommand == wire::STATE_DATAREAD) {
+        stale_ = false;
+        live_ = false; // follow the read from its first record
+        poll();
+    } else if (stale_) {
         rebuild();
+    }
 }
 
 void OverviewBand::transactionStarted()
@@ -158,7 +163,8 @@ void OverviewBand::poll()
     const int32_t length = std::max(1, form_.Slider1->value());
     bool restart = !live_ || complete < fed_ || analog != columns_.isAnalog();
     const int32_t *times = store.isEmpty() ? nullptr : store.fieldData(0);
-    if (!restart && complete > 0 && times[complete - 1] >= columns_.scale().domain)
+    if (!restart && complete > 0 && columns_.scale().domain <= Capture::kMaxTime
+        && times[complete - 1] >= columns_.scale().domain)
         restart = true; // past the length asked for: make room for the whole time range
     if (restart) {
         const bool beyond = complete > 0 && times[complete - 1] >= length;
