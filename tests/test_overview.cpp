@@ -117,6 +117,7 @@ TEST(Overview, EveryColumnShowsLevelsEdgesActivityAndEnvelopeOfItsSamples)
         layout.analog = k.analog;
         QImage image(layout.fieldLeft + kWidth, layout.height(), QImage::Format_RGB32);
         const OverviewColors colors;
+        PaintOverviewBackground(image, layout, colors);
         PaintOverviewColumns(image, layout, columns, {}, colors);
 
         const std::vector<ExpectedColumn> expected = ExpectedColumns(capture);

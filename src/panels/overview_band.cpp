@@ -187,13 +187,20 @@ void OverviewBand::poll()
 void OverviewBand::paintEvent(QPaintEvent *)
 {
     const OverviewLayout layout = bandLayout();
-    if (pictureStale_ || picture_.size() != size() || layout.fieldLeft != pictureFieldLeft_) {
-        if (picture_.size() != size())
-            picture_ = QImage(size(), QImage::Format_RGB32);
-        pictureFieldLeft_ = layout.fieldLeft;
-        OverviewColors colors;
-        colors.background = form_.Picture1->palette().color(QPalette::ToolTipBase).rgb();
-        colors.text = form_.Picture1->palette().color(QPalette::ToolTipText).rgb();
+    OverviewColors colors;
+    // On the drawing area's own ground, so the band reads as part of the traces.
+    colors.background = form_.Picture1->palette().color(QPalette::ToolTipBase).rgb();
+    colors.text = form_.Picture1->palette().color(QPalette::ToolTipText).rgb();
+    if (background_.size() != size() || layout.fieldLeft != backgroundLayout_.fieldLeft
+        || layout.analog != backgroundLayout_.analog || colors.background != backgroundColor_) {
+        background_ = QImage(size(), QImage::Format_RGB32);
+        PaintOverviewBackground(background_, layout, colors);
+        backgroundLayout_ = layout;
+        backgroundColor_ = colors.background;
+        pictureStale_ = true;
+    }
+    if (pictureStale_) {
+        picture_ = background_;
         PaintOverviewColumns(picture_, layout, columns_, ticks_, colors);
         pictureStale_ = false;
     }

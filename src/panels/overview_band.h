@@ -76,9 +76,11 @@ private:
     OverviewColumns columns_;
     std::shared_ptr<const DecodeResult> result_;
     std::vector<QRgb> ticks_;
-    QImage picture_; // the columns, redrawn when they change
+    QImage background_; // ground, lane names: redrawn when the layout changes
+    OverviewLayout backgroundLayout_;
+    QRgb backgroundColor_ = 0;
+    QImage picture_; // the columns over it, redrawn when they change
     bool pictureStale_ = true;
-    int pictureFieldLeft_ = -1;
     bool analogLayout_ = false;
     bool stale_ = false; // the capture changed while the band was hidden
     QTimer timer_;

@@ -20,20 +20,26 @@ constexpr int kHatchPeriod = 4;
 // columns to draw.
 class Pixels {
 public:
-    explicit Pixels(QImage &image) : image_(image), width_(image.width()), height_(image.height()) {}
+    explicit Pixels(QImage &image)
+        : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()), height_(image.height())
+    {
+    }
     void set(int x, int y, QRgb c)
     {
         if (x >= 0 && x < width_ && y >= 0 && y < height_)
-            reinterpret_cast<QRgb *>(image_.scanLine(y))[x] = c;
+            reinterpret_cast<QRgb *>(bits_ + qsizetype(y) * stride_)[x] = c;
     }
     void column(int x, int y0, int y1, QRgb c)
     {
+        if (x < 0 || x >= width_)
+            return;
         for (int y = std::max(0, y0); y <= std::min(y1, height_ - 1); ++y)
-            set(x, y, c);
+            reinterpret_cast<QRgb *>(bits_ + qsizetype(y) * stride_)[x] = c;
     }
 
 private:
-    QImage &image_;
+    uchar *bits_; // one detach of the image, not one a pixel
+    qsizetype stride_;
     int width_, height_;
 };
 
@@ -90,17 +96,22 @@ std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewS
     return ticks;
 }
 
-void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
-                          const std::vector<QRgb> &ticks, const OverviewColors &colors)
+void PaintOverviewBackground(QImage &image, const OverviewLayout &layout, const OverviewColors &colors)
 {
     image.fill(colors.background);
     PaintLaneNames(image, layout, colors);
     Pixels px(image);
     for (int x = 0; x < image.width(); ++x)
         px.set(x, layout.height() - 1, colors.separator);
+}
+
+void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
+                          const std::vector<QRgb> &ticks, const OverviewColors &colors)
+{
     const OverviewScale &scale = columns.scale();
     if (scale.isEmpty())
         return;
+    Pixels px(image);
     const std::vector<OverviewColumn> &cols = columns.columns();
     const int count = std::min<int>(int(cols.size()), layout.width);
     const bool analog = layout.analog && columns.isAnalog();

@@ -56,11 +56,16 @@ struct OverviewColors {
 // result.
 std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewScale &scale);
 
-// Paints the band without what follows the view: lane names, levels, single
-// edges, activity marks, the analog envelope, the decoders' ticks and, when
-// the capture is still arriving, hatching over the part not yet received.
-// `image` is the band's size (RGB32); an empty `columns` scale shows an
-// empty band.
+// The band without a capture: its ground, the lanes' names in the margin left
+// of the field and the line under it. `image` is the band's size (RGB32).
+void PaintOverviewBackground(QImage &image, const OverviewLayout &layout,
+                             const OverviewColors &colors = OverviewColors());
+
+// Paints the columns over that background: levels, single edges, activity
+// marks, the analog envelope, the decoders' ticks and, when the capture is
+// still arriving, hatching over the part not yet received. Pixels are
+// written straight into the image: the band is redrawn up to 25 times a
+// second while a capture arrives.
 void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
                           const std::vector<QRgb> &ticks, const OverviewColors &colors = OverviewColors());
 
