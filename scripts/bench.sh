@@ -2,8 +2,9 @@
 # Builds the benchmarks in Release and runs every one of them, printing one
 # table. Extra arguments go to the benchmark program, for example
 #   bash scripts/bench.sh --benchmark_filter=Redraw
-# The whole run takes about a minute, most of it the waiting benchmark (5 s)
-# and the two paced transfers through the simulated instrument (about 12 s).
+# The whole run takes about a minute, most of it the waiting benchmark (5 s),
+# the two paced transfers through the simulated instrument (about 12 s) and
+# the overview following a paced read-back (8.5 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
