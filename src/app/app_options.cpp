@@ -38,6 +38,22 @@ AppOptions ParseAppOptions(const QStringList &args)
         } else if (a == QLatin1String("--decode-format")) {
             if (!value(&o.decodeFormat, "a value"))
                 return o;
+        } else if (a == QLatin1String("--decode-timeout")) {
+            bool ok = false;
+            if (value(&v, "a number of seconds"))
+                o.decodeTimeout = v.toDouble(&ok);
+            if (!ok || !(o.decodeTimeout >= 0) || o.decodeTimeout > 1e6) {
+                o.error = QStringLiteral("--decode-timeout needs a number of seconds (0 = no limit)");
+                return o;
+            }
+        } else if (a == QLatin1String("--decode-max-annotations")) {
+            bool ok = false;
+            if (value(&v, "a number"))
+                o.decodeMaxAnnotations = v.toLongLong(&ok);
+            if (!ok || o.decodeMaxAnnotations < 0) {
+                o.error = QStringLiteral("--decode-max-annotations needs a whole number (0 = no limit)");
+                return o;
+            }
         } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
             o.file = a; // the capture file of --decode
         } else if (a == QLatin1String("--detect")) {
@@ -89,7 +105,8 @@ QString AppUsageText(const QString &program)
                "Usage: %1 [--port DEVICE | --simulate [--sim-no-pacing] [--sim-time-scale X]]\n"
                "       %1 --export IN OUT\n"
                "       %1 --detect FILE\n"
-               "       %1 --decode SPEC [--decode SPEC ...] [--decode-format csv] FILE\n"
+               "       %1 --decode SPEC [--decode SPEC ...] [--decode-format csv]\n"
+               "          [--decode-timeout SECONDS] [--decode-max-annotations N] FILE\n"
                "       %1 --capture OUT [--port DEVICE | --simulate] [capture options]\n"
                "       %1 --list-ports | --version | --help\n"
                "\n"
@@ -111,6 +128,13 @@ QString AppUsageText(const QString &program)
                "                       repeat for more) and print the annotations as lines\n"
                "                       \"instance: text\"\n"
                "  --decode-format csv  print start, end, decoder, row and text instead\n"
+               "  --decode-timeout SECONDS  stop decoding after SECONDS (default 30, 0 = never);\n"
+               "                       a decoder's own Python code is interrupted too\n"
+               "  --decode-max-annotations N  stop decoding after N annotations (default\n"
+               "                       2000000, 0 = never)\n"
+               "                       A stopped run prints what was decoded until then, one\n"
+               "                       line on stderr naming the decoder and the limit, and\n"
+               "                       ends with status 4\n"
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"

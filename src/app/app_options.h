@@ -16,6 +16,8 @@ struct AppOptions {
     QString detectFile;           // --detect FILE: print what each channel carries
     QStringList decoders;         // --decode SPEC (repeatable) FILE: print the annotations
     QString decodeFormat;         // --decode-format csv
+    double decodeTimeout = -1;    // --decode-timeout SECONDS (0: none); -1: the default
+    qint64 decodeMaxAnnotations = -1; // --decode-max-annotations N (0: none); -1: the default
     QString file;                 // the capture file of --decode
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
     QStringList screenshotActions; // --screenshot-actions a,b: menu commands run before it

@@ -3,36 +3,101 @@
 #include "decode/annotation_list.h"
 #include "decode/decode_engine.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+const char *const kPrefix = "logic-analyzer: decode: ";
+
+// The option that sets the limit a stop came from.
+QString LimitOption(DecodeStopReason reason)
+{
+    switch (reason) {
+    case DecodeStopReason::TimeLimit: return QStringLiteral("--decode-timeout");
+    case DecodeStopReason::AnnotationLimit: return QStringLiteral("--decode-max-annotations");
+    default: return {};
+    }
+}
+
+// The last resort for a decoder that catches every interruption: when the
+// run has not ended a while after its stop, the program ends anyway, with
+// the stop's status and nothing printed.
+class LastResort {
+public:
+    explicit LastResort(DecodeControl &control) : control_(control), thread_([this] { watch(); }) {}
+    ~LastResort()
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void watch()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done_ && !control_.stopRequested())
+            changed_.wait_for(lock, std::chrono::milliseconds(100));
+        if (done_ || changed_.wait_for(lock, std::chrono::seconds(3), [this] { return done_; }))
+            return;
+        std::fprintf(stderr, "%sa decoder did not stop when its limit was reached (it catches every "
+                             "interruption); nothing is printed\n",
+                     kPrefix);
+        std::fflush(nullptr);
+        std::_Exit(kDecodeStoppedStatus);
+    }
+
+    DecodeControl &control_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+} // namespace
 
 int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const Capture &capture, QTextStream &out,
-                     QTextStream &err)
+                     QTextStream &err, const DecodeLimits &limits)
 {
+    const auto fail = [&err](int status, const QString &message) {
+        err << kPrefix << message << '\n';
+        err.flush();
+        return status;
+    };
     const bool csv = format.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-    if (!format.isEmpty() && !csv) {
-        err << "decode: unknown output format \"" << format << "\" (known: csv)\n";
-        err.flush();
-        return 2;
-    }
-    const auto catalog = LoadDecoderCatalog();
-    if (!catalog->error().isEmpty()) {
-        err << "decode: " << catalog->error() << '\n';
-        err.flush();
-        return 1;
-    }
+    if (!format.isEmpty() && !csv)
+        return fail(2, QStringLiteral("unknown output format \"%1\" (known: csv)").arg(format));
+    // Only the decoders named: the whole catalogue would cost several times
+    // the start-up time and memory of decoding a capture.
+    const QStringList ids = DecoderIdsOf(decodeArgs);
+    const auto catalog = LoadDecoderCatalogFor(ids);
+    if (!catalog->error().isEmpty())
+        return fail(1, catalog->error());
     DecodeRequest request;
     QString error;
     if (!ParseDecodeRequest(decodeArgs, *catalog, &request, &error)) {
-        err << "decode: " << error << '\n';
-        err.flush();
-        return 2;
+        // A decoder that is there but does not load is no usage error.
+        const bool broken = std::any_of(ids.begin(), ids.end(), [&](const QString &id) { return catalog->failure(id); });
+        return fail(broken ? 1 : 2, error);
     }
 
-    const auto result = DecodeNow(capture, request);
-    if (!result->error.isEmpty()) {
-        err << "decode: " << result->error << '\n';
-        err.flush();
-        return 1;
+    DecodeControl control;
+    std::shared_ptr<const DecodeResult> result;
+    {
+        LastResort lastResort(control);
+        result = DecodeNow(capture, request, limits, &control, catalog);
     }
+    if (!result->error.isEmpty())
+        return fail(1, result->error);
 
     if (csv)
         out << AnnotationCsvHeader() << '\n';
@@ -46,7 +111,12 @@ int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const
 
     const QStringList errors = result->errors();
     for (const QString &e : errors)
-        err << "decode: " << e << '\n';
+        err << kPrefix << e << '\n';
+    if (result->stopped()) {
+        err << kPrefix << result->stopLine() << " (the limit of " << LimitOption(result->stopReason) << ")\n";
+        err.flush();
+        return kDecodeStoppedStatus;
+    }
     err.flush();
     return errors.isEmpty() ? 0 : 1;
 }

@@ -1,19 +1,30 @@
 #include "decode/decode_engine.h"
 
 #include "decode/decoder_library.h"
+#include "decode/python_error.h"
+#include "decode/run_guard.h"
 
 #include <libsigrokdecode/libsigrokdecode.h>
 
 #include <QMetaObject>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace {
 
-// Samples handed to the library at a time: small enough that a superseded
-// run stops within about a millisecond, large enough that the hand-over to
-// the decoders' threads costs nothing worth measuring.
+// Samples handed to the library at a time: small enough that progress moves
+// and a run stopped between chunks stops within about a millisecond, large
+// enough that the hand-over to the decoders' threads costs nothing worth
+// measuring. (A decoder busy inside a chunk is interrupted, see RunGuard.)
 constexpr int64_t kChunkSamples = 4096;
+
+// How long the engine's owner waits for its worker when it goes.
+constexpr auto kWorkerGrace = std::chrono::seconds(1);
 
 GHashTable *NewVariantTable()
 {
@@ -49,21 +60,30 @@ bool MentionsInstance(const QString &text, const QString &name)
 } // namespace
 
 // Drives the library through one run: one session per stack, so a stack that
-// fails to start or whose decoder raises does not stop the others.
+// fails to start or whose decoder raises does not stop the others. The steps
+// are apart (open the sessions, feed samples, close them) so that a run can
+// be fed more samples of a capture that grows before it is closed.
 class DecodeRunner {
 public:
-    using Cancelled = std::function<bool()>;
     using Progress = std::function<void(int percent)>;
 
     static std::shared_ptr<DecodeResult> run(const Capture &capture, DecodeRequest request, uint64_t generation,
-                                             const Cancelled &cancelled, const Progress &progress)
+                                             std::shared_ptr<const DecoderCatalog> catalog,
+                                             const DecodeLimits &limits, DecodeControl &control,
+                                             const Progress &progress)
     {
         auto result = std::make_shared<DecodeResult>();
         result->generation = generation;
         result->sampleRateHz = capture.sampleRateHz();
         result->sampleCount = capture.sampleCount();
         // The catalogue first: it takes the library lock itself when it loads.
-        result->catalog = LoadDecoderCatalog();
+        result->catalog = catalog ? std::move(catalog) : LoadDecoderCatalog(&control);
+        if (control.stopRequested()) {
+            // Stopped while the catalogue loaded: nothing was decoded.
+            result->stopReason = control.reason();
+            result->stopText = DecodeStopText(result->stopReason, limits);
+            return result;
+        }
         if (!result->catalog->error().isEmpty()) {
             result->error = result->catalog->error();
             return result;
@@ -77,8 +97,8 @@ public:
             result->error = QStringLiteral("there is no capture to decode");
             return result;
         }
-        DecodeRunner runner(result.get(), request);
-        runner.decode(capture.expandLogic(), cancelled, progress);
+        DecodeRunner runner(result.get(), request, limits, control);
+        runner.decode(capture.expandLogic(), progress);
         for (DecodeInstanceResult &instance : result->instances) {
             for (DecodeRow &row : instance.rows)
                 row.finish();
@@ -100,8 +120,9 @@ private:
         size_t failedLevel = 0;
     };
 
-    DecodeRunner(DecodeResult *result, const DecodeRequest &request)
-        : result_(result), request_(request)
+    DecodeRunner(DecodeResult *result, const DecodeRequest &request, const DecodeLimits &limits,
+                 DecodeControl &control)
+        : result_(result), request_(request), limits_(limits), control_(control)
     {
         const auto names = DecoderInstanceNames(request);
         for (size_t s = 0; s < request.stacks.size(); ++s) {
@@ -125,10 +146,49 @@ private:
         }
     }
 
-    void decode(const std::vector<uint8_t> &samples, const Cancelled &cancelled, const Progress &progress)
+    void decode(const std::vector<uint8_t> &samples, const Progress &progress)
     {
         const auto library = decode_internal::LockLibrary();
         decode_internal::LogCapture log;
+        started_ = std::chrono::steady_clock::now();
+        std::optional<decode_internal::RunGuard> guard;
+        if (limits_.interruptible)
+            guard.emplace(control_, limits_.timeLimitSeconds);
+        guard_ = guard ? &*guard : nullptr;
+
+        open(log);
+        feed(samples, 0, int64_t(samples.size()), log, progress);
+        close(log);
+
+        // Which stack the stop caught in the library, before the guard goes.
+        int stoppedStack = -1;
+        if (guard_) {
+            stoppedStack = guard_->stoppedPart();
+            if (stoppedStack < 0 && control_.reason() == DecodeStopReason::TimeLimit)
+                stoppedStack = guard_->slowestPart();
+        }
+        guard_ = nullptr;
+        guard.reset();
+
+        const auto messages = log.take();
+        noteStop(messages, stoppedStack);
+        attributeErrors(messages);
+    }
+
+    // Runs a library call for a stack under the guard's watch.
+    template <typename Call>
+    int inLibrary(int stack, Call call)
+    {
+        if (guard_)
+            guard_->enter(stack);
+        const int rc = call();
+        if (guard_)
+            guard_->leave();
+        return rc;
+    }
+
+    void open(decode_internal::LogCapture &log)
+    {
         stacks_.resize(request_.stacks.size());
         int next = 0;
         for (size_t s = 0; s < stacks_.size(); ++s) {
@@ -138,46 +198,79 @@ private:
             for (size_t level = 0; level < request_.stacks[s].decoders.size(); ++level)
                 stack.instances.push_back(next++);
             log.setStack(int(s));
-            stack.running = open(stack);
+            // A decoder's start() and metadata() run on this thread: the
+            // guard watches them as it watches decoding.
+            bool opened = false;
+            inLibrary(int(s), [&] {
+                opened = openStack(stack);
+                return SRD_OK;
+            });
+            stack.running = opened && !control_.stopRequested();
         }
+    }
 
+    // Hands samples [first, last) of `samples` to every stack still running,
+    // chunk by chunk, until they are all sent or the run is stopped.
+    void feed(const std::vector<uint8_t> &samples, int64_t first, int64_t last, decode_internal::LogCapture &log,
+              const Progress &progress)
+    {
         const int64_t total = int64_t(samples.size());
-        for (int64_t first = 0; first < total; first += kChunkSamples) {
-            if (cancelled && cancelled()) {
-                result_->cancelled = true;
-                break;
-            }
-            const int64_t last = std::min(total, first + kChunkSamples);
+        for (int64_t from = first; from < last; from += kChunkSamples) {
+            if (stopNow())
+                return;
+            const int64_t to = std::min(last, from + kChunkSamples);
             for (Stack &stack : stacks_) {
                 if (!stack.running)
                     continue;
                 log.setStack(stack.index);
-                const int rc = srd_session_send(stack.session, uint64_t(first), uint64_t(last), samples.data() + first,
-                                                uint64_t(last - first), 1);
+                const int rc = inLibrary(stack.index, [&] {
+                    return srd_session_send(stack.session, uint64_t(from), uint64_t(to), samples.data() + from,
+                                            uint64_t(to - from), 1);
+                });
                 if (rc != SRD_OK) {
                     stack.running = false;
-                    refuse(stack, 0,
-                           QStringLiteral("decoding stopped at sample %1 (%2)").arg(first).arg(LibraryError(rc)));
+                    // Stopped from outside, the error is the stop, not the decoder's.
+                    if (!control_.stopRequested())
+                        refuse(stack, 0,
+                               QStringLiteral("decoding stopped at sample %1 (%2)").arg(from).arg(LibraryError(rc)));
                 }
             }
+            if (control_.stopRequested())
+                return;
+            result_->decodedSamples = to;
             if (progress)
-                progress(int(last * 100 / total));
+                progress(int(to * 100 / total));
         }
+    }
 
+    void close(decode_internal::LogCapture &log)
+    {
         for (Stack &stack : stacks_) {
             log.setStack(stack.index);
-            if (stack.session) {
+            if (!stack.session)
+                continue;
+            inLibrary(stack.index, [&] {
                 srd_session_terminate_reset(stack.session);
                 srd_session_destroy(stack.session);
-                stack.session = nullptr;
-            }
+                return SRD_OK;
+            });
+            stack.session = nullptr;
         }
-        attributeErrors(log.take());
+    }
+
+    // Whether to stop before the next chunk: stopped from outside, or a limit
+    // reached that the guard (when there is none) has not seen.
+    bool stopNow()
+    {
+        if (!guard_ && limits_.timeLimitSeconds > 0
+            && std::chrono::steady_clock::now() - started_ >= std::chrono::duration<double>(limits_.timeLimitSeconds))
+            control_.stop(DecodeStopReason::TimeLimit);
+        return control_.stopRequested();
     }
 
     // Sets up the stack's session; false (with the reason) when the library
     // refuses something.
-    bool open(Stack &stack)
+    bool openStack(Stack &stack)
     {
         const DecoderStack &wanted = request_.stacks[size_t(stack.index)];
         int rc = srd_session_new(&stack.session);
@@ -240,8 +333,10 @@ private:
         return true;
     }
 
-    static bool refuse(Stack &stack, size_t level, const QString &why)
+    bool refuse(Stack &stack, size_t level, const QString &why)
     {
+        if (control_.stopRequested())
+            return false; // the stop's doing, not the decoder's
         stack.failure = why;
         stack.failedLevel = level;
         return false;
@@ -259,11 +354,21 @@ private:
             ++level;
         if (level == stack->decoders.size())
             return;
-        DecodeInstanceResult &instance = runner->result_->instances[size_t(stack->instances[level])];
+        const int instanceIndex = stack->instances[level];
+        DecodeInstanceResult &instance = runner->result_->instances[size_t(instanceIndex)];
         const auto *ann = static_cast<const srd_proto_data_annotation *>(pdata->data);
         const std::vector<int> &rowOfClass = instance.decoder->rowOfClass;
         if (!ann || ann->ann_class < 0 || size_t(ann->ann_class) >= rowOfClass.size())
             return;
+        // Past the limit nothing more is kept, and the run is stopped: a
+        // decoder that puts out annotations without end cannot take all memory.
+        if (runner->limits_.annotationLimit > 0 && int64_t(runner->order_) >= runner->limits_.annotationLimit) {
+            if (runner->overLimitInstance_ < 0) {
+                runner->overLimitInstance_ = instanceIndex;
+                runner->control_.stop(DecodeStopReason::AnnotationLimit);
+            }
+            return;
+        }
         DecodeAnnotation a;
         a.start = int64_t(pdata->start_sample);
         a.end = std::max(a.start, int64_t(pdata->end_sample));
@@ -275,25 +380,62 @@ private:
         instance.rows[size_t(a.row)].annotations_.push_back(std::move(a));
     }
 
+    // Marks the result stopped and names the instance that was busy: the
+    // one that made the annotation over the limit, or, in the stack the stop
+    // caught in the library, the one the interruption's trace names (else
+    // that stack's bottom decoder).
+    void noteStop(const std::vector<decode_internal::LoggedError> &messages, int stoppedStack)
+    {
+        const DecodeStopReason reason = control_.reason();
+        if (reason == DecodeStopReason::None)
+            return;
+        result_->stopReason = reason;
+        result_->stopText = DecodeStopText(reason, limits_);
+        int busy = overLimitInstance_;
+        if (busy < 0 && stoppedStack >= 0 && size_t(stoppedStack) < stacks_.size()) {
+            const Stack &stack = stacks_[size_t(stoppedStack)];
+            for (const decode_internal::LoggedError &m : messages) {
+                if (m.stack != stoppedStack || !decode_internal::IsInterruptionMessage(m.text))
+                    continue;
+                for (int i : stack.instances) {
+                    if (MentionsInstance(m.text, result_->instances[size_t(i)].name))
+                        busy = i;
+                }
+            }
+            if (busy < 0 && !stack.instances.empty())
+                busy = stack.instances.front();
+        }
+        if (busy >= 0)
+            result_->instances[size_t(busy)].stopped = result_->stopText;
+    }
+
     // The library reports a decoder's trouble (its Python exception, a
     // rejected option) only in its log. Each message goes to the instance it
     // names, else to the bottom decoder of the stack that was being driven;
-    // a traceback goes with the message before it.
+    // a traceback goes with the message before it. The traces of our own
+    // interruptions are no decoder's fault and are left out.
     void attributeErrors(const std::vector<decode_internal::LoggedError> &messages)
     {
         DecodeInstanceResult *previous = nullptr;
         for (const decode_internal::LoggedError &m : messages) {
+            if (decode_internal::IsInterruptionMessage(m.text)) {
+                previous = nullptr;
+                continue;
+            }
             DecodeInstanceResult *target = nullptr;
             if (m.text.startsWith(QLatin1String("Traceback")) && previous) {
                 target = previous;
-            } else if (m.stack >= 0 && size_t(m.stack) < stacks_.size()) {
-                const Stack &stack = stacks_[size_t(m.stack)];
-                for (int i : stack.instances) {
-                    if (MentionsInstance(m.text, result_->instances[size_t(i)].name))
-                        target = &result_->instances[size_t(i)];
+            } else {
+                // The decoders' threads log when they fail, which may be after
+                // the driver has gone on to another stack: the instance a
+                // message names counts first, the stack being driven after.
+                for (DecodeInstanceResult &instance : result_->instances) {
+                    if (MentionsInstance(m.text, instance.name))
+                        target = &instance;
                 }
-                if (!target && !stack.instances.empty())
-                    target = &result_->instances[size_t(stack.instances.front())];
+                if (!target && m.stack >= 0 && size_t(m.stack) < stacks_.size()
+                    && !stacks_[size_t(m.stack)].instances.empty())
+                    target = &result_->instances[size_t(stacks_[size_t(m.stack)].instances.front())];
             }
             if (!target) {
                 if (result_->error.isEmpty())
@@ -311,6 +453,10 @@ private:
             target->errorDetails += m.text;
             previous = target;
         }
+        for (DecodeInstanceResult &instance : result_->instances) {
+            if (instance.errorDetails.contains(QLatin1String("Traceback")))
+                instance.errorTrace = ParsePythonTraceback(instance.errorDetails).lastLines;
+        }
         // A refusal the library did not explain in its log.
         for (const Stack &stack : stacks_) {
             if (stack.failure.isEmpty() || stack.failedLevel >= stack.instances.size())
@@ -325,54 +471,146 @@ private:
 
     DecodeResult *result_;
     const DecodeRequest &request_;
+    const DecodeLimits limits_;
+    DecodeControl &control_;
+    decode_internal::RunGuard *guard_ = nullptr;
+    std::chrono::steady_clock::time_point started_;
     std::vector<Stack> stacks_;
-    uint32_t order_ = 0;
+    uint32_t order_ = 0;        // annotations kept so far
+    int overLimitInstance_ = -1; // the instance whose annotation went over the limit
 };
 
-std::shared_ptr<const DecodeResult> DecodeNow(const Capture &capture, const DecodeRequest &request)
+std::shared_ptr<const DecodeResult> DecodeNow(const Capture &capture, const DecodeRequest &request,
+                                              const DecodeLimits &limits, DecodeControl *control,
+                                              std::shared_ptr<const DecoderCatalog> catalog)
 {
-    return DecodeRunner::run(capture, request, 0, {}, {});
+    DecodeControl own;
+    return DecodeRunner::run(capture, request, 0, std::move(catalog), limits, control ? *control : own, {});
 }
 
+// ------------------------------------------------------------------ engine
+
+struct DecodeEngine::Shared {
+    struct Job {
+        uint64_t generation = 0;
+        Capture capture;
+        DecodeRequest request;
+        DecodeLimits limits;
+        std::shared_ptr<DecodeControl> control;
+    };
+
+    std::mutex mutex;
+    std::condition_variable wake;  // the worker waits for work
+    std::condition_variable ended; // the engine's destructor waits for the worker
+    // Guarded by mutex:
+    std::optional<Job> pending;
+    std::shared_ptr<DecodeControl> latest; // of the latest start(), pending or running
+    bool catalogWanted = false;
+    bool reloadWanted = false;
+    bool stopping = false;
+    bool workerEnded = false;
+    DecodeEngine *owner = nullptr; // null once the engine is gone
+
+    std::atomic<uint64_t> generation{0};
+    std::atomic<bool> busy{false};
+    DecodeControl quit; // stopped when the engine goes: ends a catalogue load early
+
+    bool hasWork() const { return stopping || pending || catalogWanted || reloadWanted; }
+
+    // Runs `f` with the engine on its thread, unless the engine is gone.
+    template <typename F>
+    void post(F f)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (!owner)
+            return;
+        DecodeEngine *engine = owner;
+        // Queued to the engine: dropped by Qt if the engine is deleted before.
+        QMetaObject::invokeMethod(engine, [engine, f] { f(engine); }, Qt::QueuedConnection);
+    }
+};
+
 DecodeEngine::DecodeEngine(QObject *parent)
-    : QObject(parent)
+    : QObject(parent), shared_(std::make_shared<Shared>())
 {
     qRegisterMetaType<std::shared_ptr<const DecodeResult>>();
     qRegisterMetaType<std::shared_ptr<const DecoderCatalog>>();
+    shared_->owner = this;
 }
 
 DecodeEngine::~DecodeEngine()
 {
+    Shared &s = *shared_;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stopping_ = true;
-        pending_.reset();
+        std::lock_guard<std::mutex> guard(s.mutex);
+        s.stopping = true;
+        s.owner = nullptr;
+        s.pending.reset();
+        if (s.latest)
+            s.latest->stop(DecodeStopReason::Cancelled);
     }
-    quit_ = true;
-    wake_.notify_all();
-    if (worker_.joinable())
+    s.quit.stop(DecodeStopReason::Cancelled);
+    s.wake.notify_all();
+    if (!worker_.joinable())
+        return;
+    bool ended = false;
+    {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        ended = s.ended.wait_for(lock, kWorkerGrace, [&s] { return s.workerEnded; });
+    }
+    // A worker still in a decoder after the grace keeps the shared state
+    // alive and ends when the decoder lets it.
+    if (ended)
         worker_.join();
+    else
+        worker_.detach();
+}
+
+void DecodeEngine::startWorker()
+{
+    if (!worker_.joinable())
+        worker_ = std::thread(&DecodeEngine::work, shared_);
+    shared_->wake.notify_all();
 }
 
 uint64_t DecodeEngine::start(const Capture &capture, const DecodeRequest &request)
 {
-    const uint64_t generation = ++latest_;
+    Shared &s = *shared_;
+    const uint64_t generation = ++s.generation;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
-        pending_ = Job{generation, capture, request};
+        std::lock_guard<std::mutex> guard(s.mutex);
+        if (s.latest)
+            s.latest->stop(DecodeStopReason::Cancelled);
+        s.latest = std::make_shared<DecodeControl>();
+        s.pending = Shared::Job{generation, capture, request, limits_, s.latest};
+        s.busy = true;
     }
-    if (!worker_.joinable())
-        worker_ = std::thread(&DecodeEngine::run, this);
-    wake_.notify_all();
+    startWorker();
     return generation;
 }
 
 void DecodeEngine::cancel()
 {
-    ++latest_;
-    std::lock_guard<std::mutex> guard(mutex_);
-    pending_.reset();
+    Shared &s = *shared_;
+    ++s.generation;
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.pending.reset();
+    if (s.latest)
+        s.latest->stop(DecodeStopReason::Cancelled);
 }
+
+void DecodeEngine::stop()
+{
+    Shared &s = *shared_;
+    std::lock_guard<std::mutex> guard(s.mutex);
+    // A run not started yet starts stopped and delivers an empty result.
+    if (s.latest)
+        s.latest->stop(DecodeStopReason::User);
+}
+
+uint64_t DecodeEngine::generation() const { return shared_->generation.load(); }
+
+bool DecodeEngine::isBusy() const { return shared_->busy.load(); }
 
 void DecodeEngine::requestCatalog()
 {
@@ -382,64 +620,78 @@ void DecodeEngine::requestCatalog()
         return;
     }
     {
-        std::lock_guard<std::mutex> guard(mutex_);
-        catalogWanted_ = true;
+        std::lock_guard<std::mutex> guard(shared_->mutex);
+        shared_->catalogWanted = true;
+        shared_->busy = true;
     }
-    if (!worker_.joinable())
-        worker_ = std::thread(&DecodeEngine::run, this);
-    wake_.notify_all();
+    startWorker();
 }
 
-void DecodeEngine::run()
+void DecodeEngine::reloadCatalog()
 {
+    Shared &s = *shared_;
+    ++s.generation;
+    {
+        std::lock_guard<std::mutex> guard(s.mutex);
+        s.pending.reset();
+        if (s.latest)
+            s.latest->stop(DecodeStopReason::Cancelled);
+        s.reloadWanted = true;
+        s.busy = true;
+    }
+    startWorker();
+}
+
+void DecodeEngine::work(std::shared_ptr<Shared> shared)
+{
+    Shared &s = *shared;
     for (;;) {
-        std::optional<Job> job;
-        bool catalogWanted = false;
+        std::optional<Shared::Job> job;
+        bool catalogWanted = false, reloadWanted = false;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || pending_ || catalogWanted_; });
-            if (stopping_)
-                return;
-            catalogWanted = std::exchange(catalogWanted_, false);
-            job.swap(pending_);
+            std::unique_lock<std::mutex> lock(s.mutex);
+            if (!s.hasWork())
+                s.busy = false;
+            s.wake.wait(lock, [&s] { return s.hasWork(); });
+            if (s.stopping)
+                break;
+            catalogWanted = std::exchange(s.catalogWanted, false);
+            reloadWanted = std::exchange(s.reloadWanted, false);
+            job.swap(s.pending);
+        }
+        if (reloadWanted) {
+            auto catalog = ReloadDecoderCatalog(&s.quit);
+            s.post([catalog](DecodeEngine *e) { emit e->catalogReloaded(catalog); });
         }
         if (catalogWanted) {
-            auto catalog = LoadDecoderCatalog();
-            QMetaObject::invokeMethod(this, [this, catalog] { emit catalogReady(catalog); }, Qt::QueuedConnection);
+            auto catalog = LoadDecoderCatalog(&s.quit);
+            s.post([catalog](DecodeEngine *e) { emit e->catalogReady(catalog); });
         }
         if (!job)
             continue;
         const uint64_t generation = job->generation;
-        const auto superseded = [this, generation] { return quit_.load() || latest_.load() != generation; };
         int lastPercent = -1;
-        const auto report = [this, generation, &lastPercent](int percent) {
+        const auto report = [&s, generation, &lastPercent](int percent) {
             if (percent == lastPercent)
                 return;
             lastPercent = percent;
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, percent] {
-                    if (latest_.load() == generation)
-                        emit progress(generation, percent);
-                },
-                Qt::QueuedConnection);
+            s.post([generation, percent](DecodeEngine *e) {
+                if (e->generation() == generation)
+                    emit e->progress(generation, percent);
+            });
         };
-        std::shared_ptr<const DecodeResult> result =
-            DecodeRunner::run(job->capture, std::move(job->request), generation, superseded, report);
+        std::shared_ptr<const DecodeResult> result = DecodeRunner::run(
+            job->capture, std::move(job->request), generation, nullptr, job->limits, *job->control, report);
         job.reset();
-        if (!result->cancelled && !superseded())
-            deliver(std::move(result));
+        // Checked again on the UI thread: a start() may have come in meanwhile.
+        if (!result->cancelled() && s.generation.load() == generation) {
+            s.post([result](DecodeEngine *e) {
+                if (result->generation == e->generation())
+                    emit e->finished(result);
+            });
+        }
     }
-}
-
-void DecodeEngine::deliver(std::shared_ptr<const DecodeResult> result)
-{
-    // Checked again on the UI thread: a start() may have come in meanwhile.
-    QMetaObject::invokeMethod(
-        this,
-        [this, result] {
-            if (result->generation == latest_.load())
-                emit finished(result);
-        },
-        Qt::QueuedConnection);
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.workerEnded = true;
+    s.ended.notify_all();
 }

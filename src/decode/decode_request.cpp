@@ -70,7 +70,7 @@ bool ConvertDecoderOption(const DecoderCatalog &catalog, const QString &decoderI
 {
     const DecoderInfo *decoder = catalog.find(decoderId);
     if (!decoder)
-        return Fail(error, QStringLiteral("unknown decoder %1").arg(Quoted(decoderId)));
+        return Fail(error, catalog.whyMissing(decoderId));
     const DecoderOptionInfo *option = decoder->option(optionId);
     if (!option)
         return Fail(error, QStringLiteral("decoder %1 has no option %2").arg(decoderId, Quoted(optionId)));
@@ -136,7 +136,7 @@ bool ValidateDecoderStack(DecoderStack *stack, const DecoderCatalog &catalog, QS
         DecoderSettings &settings = stack->decoders[level];
         const DecoderInfo *decoder = catalog.find(settings.id);
         if (!decoder)
-            return Fail(error, QStringLiteral("unknown decoder %1").arg(Quoted(settings.id)));
+            return Fail(error, catalog.whyMissing(settings.id));
         if (level == 0) {
             if (!decoder->readsChannels())
                 return Fail(error, QStringLiteral("decoder %1 reads no channels; it goes on top of a decoder "
@@ -207,7 +207,7 @@ bool ParseDecoderStack(const QString &text, const DecoderCatalog &catalog, Decod
             return Fail(error, QStringLiteral("missing decoder name in %1").arg(Quoted(text)));
         const DecoderInfo *decoder = catalog.find(settings.id);
         if (!decoder)
-            return Fail(error, QStringLiteral("unknown decoder %1").arg(Quoted(settings.id)));
+            return Fail(error, catalog.whyMissing(settings.id));
         for (int i = 1; i < fields.size(); ++i) {
             const int eq = fields[i].indexOf(QLatin1Char('='));
             if (eq <= 0)
@@ -254,6 +254,19 @@ bool ParseDecodeRequest(const QStringList &arguments, const DecoderCatalog &cata
         return Fail(error, QStringLiteral("no decoder given"));
     *request = out;
     return true;
+}
+
+QStringList DecoderIdsOf(const QStringList &arguments)
+{
+    QStringList ids;
+    for (const QString &argument : arguments) {
+        for (const QString &part : argument.split(QLatin1Char(','))) {
+            const QString id = part.section(QLatin1Char(':'), 0, 0).trimmed();
+            if (!id.isEmpty() && !ids.contains(id))
+                ids << id;
+        }
+    }
+    return ids;
 }
 
 QString FormatDecoderStack(const DecoderStack &stack)

@@ -45,6 +45,10 @@ bool ParseDecoderStack(const QString &text, const DecoderCatalog &catalog, Decod
 bool ParseDecodeRequest(const QStringList &arguments, const DecoderCatalog &catalog, DecodeRequest *request,
                      QString *error);
 
+// The decoder ids the arguments name, each once, in order: what a catalogue
+// for them must hold (LoadDecoderCatalogFor).
+QStringList DecoderIdsOf(const QStringList &arguments);
+
 // The same text back ("uart:rx=CH1:baudrate=115200"), channels and options in
 // id order; ParseDecoderStack reads it.
 QString FormatDecoderStack(const DecoderStack &stack);

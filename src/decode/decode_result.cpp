@@ -137,3 +137,14 @@ QStringList DecodeResult::errors() const
     }
     return out;
 }
+
+QString DecodeResult::stopLine() const
+{
+    if (!stopped())
+        return {};
+    for (const DecodeInstanceResult &i : instances) {
+        if (!i.stopped.isEmpty())
+            return i.name + QStringLiteral(": ") + i.stopped;
+    }
+    return stopText;
+}

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "decode/decode_limits.h"
 #include "decode/decoder_catalog.h"
 
 // The outcome of one decoding run, immutable once delivered and shared
@@ -57,6 +58,13 @@ struct DecodeInstanceResult {
     // nothing did. The instance's annotations up to the failure are kept.
     QString error;
     QString errorDetails; // every message, with the Python traceback
+    // The last lines of the Python traceback of `error`, innermost frame last
+    // ("/path/pd.py:30 in decode: raise ValueError(...)"), then the
+    // exception's own line; empty when there was none.
+    QStringList errorTrace;
+    // Set on the instance that was busy when a limit stopped the run, or
+    // that made the annotation over the limit: "stopped after 30 s".
+    QString stopped;
 
     size_t annotationCount() const;
     const DecodeRow *row(const QString &rowId) const; // nullptr when unknown
@@ -74,7 +82,14 @@ struct DecodeResult {
     uint64_t generation = 0;   // DecodeEngine::start's number; 0 from DecodeNow
     uint64_t sampleRateHz = 0;
     int64_t sampleCount = 0;
-    bool cancelled = false;    // stopped before the end (never delivered by the engine)
+    // Why the run ended before the end of the samples (None: it did not).
+    // A run stopped by the user or a limit is delivered with what was
+    // decoded until then; a cancelled one never is.
+    DecodeStopReason stopReason = DecodeStopReason::None;
+    QString stopText;          // "stopped after 30 s"; empty when not stopped
+    int64_t decodedSamples = 0; // how far every decoder got before a stop; sampleCount when not stopped
+    bool cancelled() const { return stopReason == DecodeStopReason::Cancelled; }
+    bool stopped() const { return stopReason != DecodeStopReason::None; }
     // What kept the whole request from running: the library missing, the
     // stacks not valid, no samples. Empty when decoding ran.
     QString error;
@@ -84,5 +99,9 @@ struct DecodeResult {
     const DecodeInstanceResult *instance(const QString &name) const; // nullptr when unknown
     // Every error, one line each: the request's, then "uart-1: ..." per instance.
     QStringList errors() const;
+    // Why the run stopped, one line naming the instance that was busy:
+    // "hang-1: stopped after 30 s"; "stopped after 30 s" when none was named;
+    // empty when the run was not stopped.
+    QString stopLine() const;
     bool hasErrors() const { return !errors().isEmpty(); }
 };

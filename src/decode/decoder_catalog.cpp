@@ -6,9 +6,12 @@
 #include "decode/decoder_catalog.h"
 
 #include "decode/decoder_library.h"
+#include "decode/python_error.h"
 
 #include <libsigrokdecode/libsigrokdecode.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -93,7 +96,32 @@ QStringList Tags(void *pythonClass)
     return out;
 }
 
-DecoderInfo Describe(const srd_decoder *d)
+// The file a decoder's module was read from (".../uart/__init__.py").
+QString ModuleFile(void *pythonModule)
+{
+    QString out;
+    if (!pythonModule)
+        return out;
+    const PyGILState_STATE gil = PyGILState_Ensure();
+    PyObject *file = PyObject_GetAttrString(static_cast<PyObject *>(pythonModule), "__file__");
+    if (file && PyUnicode_Check(file)) {
+        if (const char *s = PyUnicode_AsUTF8(file))
+            out = QString::fromUtf8(s);
+    }
+    Py_XDECREF(file);
+    PyErr_Clear();
+    PyGILState_Release(gil);
+    return out;
+}
+
+// Whether `folder` is one of the user's decoder folders.
+bool IsUserFolder(const QString &folder, const QStringList &canonicalUserFolders)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return !canonical.isEmpty() && canonicalUserFolders.contains(canonical);
+}
+
+DecoderInfo Describe(const srd_decoder *d, const QStringList &canonicalUserFolders)
 {
     DecoderInfo info;
     info.id = Utf8(d->id);
@@ -122,6 +150,12 @@ DecoderInfo Describe(const srd_decoder *d)
     }
     info.inputs = StringList(d->inputs);
     info.outputs = StringList(d->outputs);
+    const QString file = ModuleFile(d->py_mod);
+    if (!file.isEmpty()) {
+        // .../decoders/uart/__init__.py: the decoder folder is two up.
+        info.folder = QFileInfo(QFileInfo(file).absolutePath()).absolutePath();
+        info.fromUserFolder = IsUserFolder(info.folder, canonicalUserFolders);
+    }
 
     info.rows = info.annotationRows;
     info.rowOfClass.assign(size_t(classCount), -1);
@@ -155,23 +189,64 @@ std::shared_ptr<const DecoderCatalog> &CachedCatalog()
 
 } // namespace
 
+// A decoder whose import hangs would hold every later decoding; none of the
+// installed ones takes a tenth of this.
+constexpr double kImportSeconds = 10;
+
 class DecoderCatalogBuilder {
 public:
-    // The caller holds the library lock.
-    static std::shared_ptr<const DecoderCatalog> build()
+    // Loads the decoders (all, or those of `ids`) and describes them. The
+    // caller holds the library lock. `complete` is false when `control` was
+    // stopped before every decoder was loaded.
+    static std::shared_ptr<const DecoderCatalog> build(const QStringList *ids, DecodeControl *control,
+                                                       bool *complete)
     {
+        *complete = true;
         auto catalog = std::make_shared<DecoderCatalog>();
         catalog->error_ = decode_internal::EnsureLibraryLocked();
         catalog->version_ = Utf8(srd_lib_version_string_get());
+        catalog->userFolders_ = decode_internal::UserDecoderFolders();
         if (!catalog->error_.isEmpty())
             return catalog;
-        for (const GSList *l = srd_decoder_list(); l; l = l->next)
-            catalog->decoders_.push_back(Describe(static_cast<const srd_decoder *>(l->data)));
+        QStringList canonicalUser;
+        for (const QString &f : catalog->userFolders_)
+            canonicalUser << QFileInfo(f).canonicalFilePath();
+        QStringList unknown;
+        const auto failures = decode_internal::LoadDecodersLocked(ids, &unknown, control, kImportSeconds);
+        *complete = !control || !control->stopRequested();
+        for (const decode_internal::DecoderLoadFailure &f : failures) {
+            DecoderFailure failure;
+            failure.id = f.id;
+            failure.folder = f.folder;
+            failure.fromUserFolder = IsUserFolder(f.folder, canonicalUser);
+            failure.details = f.log;
+            const PythonError python = ParsePythonTraceback(f.log);
+            failure.file = python.file;
+            failure.line = python.line;
+            // The traceback's own last line says it best; without one, the
+            // library's first line.
+            failure.message = python.file.isEmpty() ? f.log.section(QLatin1Char('\n'), 0, 0) : python.message;
+            catalog->failures_.push_back(failure);
+        }
+        for (const GSList *l = srd_decoder_list(); l; l = l->next) {
+            const auto *d = static_cast<const srd_decoder *>(l->data);
+            if (!ids || ids->contains(Utf8(d->id)))
+                catalog->decoders_.push_back(Describe(d, canonicalUser));
+        }
         std::sort(catalog->decoders_.begin(), catalog->decoders_.end(),
                   [](const DecoderInfo &a, const DecoderInfo &b) { return a.id < b.id; });
+        std::sort(catalog->failures_.begin(), catalog->failures_.end(),
+                  [](const DecoderFailure &a, const DecoderFailure &b) { return a.id < b.id; });
         return catalog;
     }
 };
+
+QString DecoderFailure::summary() const
+{
+    if (file.isEmpty())
+        return message;
+    return QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(message);
+}
 
 const DecoderOptionInfo *DecoderInfo::option(const QString &optionId) const
 {
@@ -231,6 +306,22 @@ const DecoderInfo *DecoderCatalog::find(const QString &id) const
     return it != decoders_.end() && it->id == id ? &*it : nullptr;
 }
 
+const DecoderFailure *DecoderCatalog::failure(const QString &id) const
+{
+    for (const DecoderFailure &f : failures_) {
+        if (f.id == id)
+            return &f;
+    }
+    return nullptr;
+}
+
+QString DecoderCatalog::whyMissing(const QString &id) const
+{
+    if (const DecoderFailure *f = failure(id))
+        return QStringLiteral("decoder \"%1\" fails to load: %2").arg(id, f->summary());
+    return QStringLiteral("unknown decoder \"%1\"").arg(id);
+}
+
 std::vector<const DecoderInfo *> DecoderCatalog::stackableOn(const DecoderInfo &lower) const
 {
     std::vector<const DecoderInfo *> out;
@@ -241,7 +332,7 @@ std::vector<const DecoderInfo *> DecoderCatalog::stackableOn(const DecoderInfo &
     return out;
 }
 
-std::shared_ptr<const DecoderCatalog> LoadDecoderCatalog()
+std::shared_ptr<const DecoderCatalog> LoadDecoderCatalog(DecodeControl *control)
 {
     {
         std::lock_guard<std::mutex> guard(CatalogMutex());
@@ -256,10 +347,33 @@ std::shared_ptr<const DecoderCatalog> LoadDecoderCatalog()
         if (CachedCatalog())
             return CachedCatalog();
     }
-    auto catalog = DecoderCatalogBuilder::build();
-    std::lock_guard<std::mutex> guard(CatalogMutex());
-    CachedCatalog() = catalog;
+    bool complete = true;
+    auto catalog = DecoderCatalogBuilder::build(nullptr, control, &complete);
+    if (complete) {
+        std::lock_guard<std::mutex> guard(CatalogMutex());
+        CachedCatalog() = catalog;
+    }
     return catalog;
+}
+
+std::shared_ptr<const DecoderCatalog> ReloadDecoderCatalog(DecodeControl *control)
+{
+    const auto library = decode_internal::LockLibrary();
+    if (decode_internal::EnsureLibraryLocked().isEmpty())
+        decode_internal::UnloadDecodersLocked();
+    bool complete = true;
+    auto catalog = DecoderCatalogBuilder::build(nullptr, control, &complete);
+    std::lock_guard<std::mutex> guard(CatalogMutex());
+    // Unfinished, it is still what is loaded now; the next load completes it.
+    CachedCatalog() = complete ? catalog : nullptr;
+    return catalog;
+}
+
+std::shared_ptr<const DecoderCatalog> LoadDecoderCatalogFor(const QStringList &ids)
+{
+    const auto library = decode_internal::LockLibrary();
+    bool complete = true;
+    return DecoderCatalogBuilder::build(&ids, nullptr, &complete);
 }
 
 bool IsDecoderCatalogLoaded()

@@ -3,9 +3,11 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <map>
 #include <memory>
+#include <map>
 #include <vector>
+
+class DecodeControl;
 
 // The protocol decoders installed with libsigrokdecode, described in plain
 // C++ so the dialog, the command line and the engine never touch the library's
@@ -57,6 +59,8 @@ struct DecoderInfo {
     std::vector<DecoderOptionInfo> options;
     std::vector<DecoderAnnotationClass> annotationClasses;
     std::vector<DecoderAnnotationRow> annotationRows; // as the decoder declares them
+    QString folder;           // the folder it was loaded from (holding its own folder, "uart/")
+    bool fromUserFolder = false; // one of the user's own decoder folders, not the installed ones
     QStringList inputs;  // "logic" for decoders that read channels, else what they stack on ("i2c")
     QStringList outputs; // what decoders stacked on this one can take ("uart")
 
@@ -76,32 +80,73 @@ struct DecoderInfo {
     bool canStackOn(const DecoderInfo &lower) const;
 };
 
+// A decoder in a decoder folder that could not be loaded: its import raised
+// (a syntax error, a missing module) or it is no valid decoder.
+struct DecoderFailure {
+    QString id;     // the decoder's folder name, which is its id
+    QString folder; // the decoder folder holding it
+    bool fromUserFolder = false;
+    QString file;    // where Python found the error; empty when it did not say
+    int line = 0;
+    QString message; // "SyntaxError: expected ':'"
+    QString details; // everything the library logged, with the traceback
+
+    // "/path/pd.py:5: SyntaxError: expected ':'", or the message alone.
+    QString summary() const;
+};
+
 class DecoderCatalog {
 public:
-    // Every installed decoder, sorted by id.
+    // The decoders that loaded, sorted by id.
     const std::vector<DecoderInfo> &decoders() const { return decoders_; }
-    const DecoderInfo *find(const QString &id) const; // nullptr when not installed
+    const DecoderInfo *find(const QString &id) const; // nullptr when not loaded
+    // The decoders that failed to load, sorted by id.
+    const std::vector<DecoderFailure> &failures() const { return failures_; }
+    const DecoderFailure *failure(const QString &id) const; // nullptr when it did not fail
     // The decoders that can be stacked on `lower`, sorted by id.
     std::vector<const DecoderInfo *> stackableOn(const DecoderInfo &lower) const;
     // Why the decoder library could not be used; empty when it loaded.
     const QString &error() const { return error_; }
     QString libraryVersion() const { return version_; }
+    // Where the user's own decoders go ($SIGROKDECODE_DIR when set, then
+    // ~/.local/share/libsigrokdecode/decoders or the platform's equivalent),
+    // whether or not they exist yet.
+    const QStringList &userFolders() const { return userFolders_; }
+    // Why `id` is not in the catalogue: "unknown decoder "x"", or that it
+    // fails to load and where.
+    QString whyMissing(const QString &id) const;
 
 private:
     friend class DecoderCatalogBuilder;
     std::vector<DecoderInfo> decoders_;
+    std::vector<DecoderFailure> failures_;
+    QStringList userFolders_;
     QString error_;
     QString version_;
 };
 
-// The catalogue, built on the first call: that call initialises the library
-// and loads every decoder (about 0.4 s), so make it off the UI thread
-// (DecodeEngine::requestCatalog) and never on the start-up path. Later calls
-// return the same catalogue at once. Thread-safe. Never null; a library that
-// cannot be used gives an empty catalogue with error() set.
-std::shared_ptr<const DecoderCatalog> LoadDecoderCatalog();
+// The catalogue of every decoder in the decoder folders, built on the first
+// call: that call initialises the library and loads every decoder (about
+// 0.4 s), so make it off the UI thread (DecodeEngine::requestCatalog) and
+// never on the start-up path. Later calls return the same catalogue at once.
+// Thread-safe. Never null; a library that cannot be used gives an empty
+// catalogue with error() set.
+// With `control` stopped meanwhile, the load ends early and its unfinished
+// catalogue is not kept.
+std::shared_ptr<const DecoderCatalog> LoadDecoderCatalog(DecodeControl *control = nullptr);
 // Whether the catalogue has been built (cheap; loads nothing).
 bool IsDecoderCatalogLoaded();
+// Reads every decoder again from the folders (an edited decoder takes effect,
+// a new one appears, a removed or now broken one is gone from decoders()) and
+// makes that the catalogue LoadDecoderCatalog returns. Waits for a decoding
+// run in progress to end. Results already made keep the catalogue they were
+// made with.
+std::shared_ptr<const DecoderCatalog> ReloadDecoderCatalog(DecodeControl *control = nullptr);
+// A catalogue of only these decoders, loading no other: what a command line
+// that names its decoders needs, in a fraction of the time and memory of the
+// whole catalogue. Ids no folder holds are missing from it (whyMissing says
+// so). Not kept: every call loads what is not loaded yet.
+std::shared_ptr<const DecoderCatalog> LoadDecoderCatalogFor(const QStringList &ids);
 
 // "CH1" ... "CH8" for 0..7.
 QString DecodeChannelName(int index);

@@ -1,6 +1,7 @@
 #include "panels/add_decoder_dialog.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -35,7 +36,22 @@ QString SearchText(const DecoderInfo &d)
         .toLower();
 }
 
-QString DecoderTitle(const DecoderInfo &d) { return QStringLiteral("%1 — %2").arg(d.id, d.name); }
+QString DecoderTitle(const DecoderInfo &d)
+{
+    return QStringLiteral("%1 — %2%3").arg(d.id, d.name, d.fromUserFolder ? QStringLiteral(" (yours)") : QString());
+}
+
+// The catalogue's columns.
+enum Column { IdColumn, NameColumn, DescriptionColumn, TagsColumn, FolderColumn, ColumnCount };
+
+// "~/.local/share/..." for a folder under the home folder.
+QString Tilde(const QString &path)
+{
+    const QString home = QDir::homePath();
+    if (path == home || path.startsWith(home + QLatin1Char('/')))
+        return QStringLiteral("~") + path.mid(home.size());
+    return QDir::toNativeSeparators(path);
+}
 
 // Replaces the page of a scroll area. The old page may still be delivering
 // the signal that led here, so it goes later; taken out of the area it is no
@@ -115,7 +131,7 @@ QWidget *AddDecoderDialog::makeCatalogSide()
     catalogList_ = new QTreeWidget;
     catalogList_->setObjectName(QStringLiteral("decoderCatalogList"));
     catalogList_->setHeaderLabels({QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("Description"),
-                                   QStringLiteral("Tags")});
+                                   QStringLiteral("Tags"), QStringLiteral("Folder")});
     catalogList_->setRootIsDecorated(false);
     catalogList_->setUniformRowHeights(true);
     catalogList_->setAlternatingRowColors(true);
@@ -124,6 +140,7 @@ QWidget *AddDecoderDialog::makeCatalogSide()
     catalogList_->setColumnWidth(0, 105);
     catalogList_->setColumnWidth(1, 125);
     catalogList_->setColumnWidth(3, 150);
+    catalogList_->setColumnWidth(FolderColumn, 60);
     connect(catalogList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
         if (item && draft_.catalog())
             chooseBottomDecoder(draft_.catalog()->find(item->data(0, kIdRole).toString()));
@@ -135,12 +152,27 @@ QWidget *AddDecoderDialog::makeCatalogSide()
     decoderText_->setMinimumHeight(decoderText_->fontMetrics().lineSpacing() * 3);
     decoderText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // Where the user's own decoders go, so a new user finds out that they can.
+    folderNote_ = new QLabel;
+    folderNote_->setObjectName(QStringLiteral("userFolderNote"));
+    folderNote_->setWordWrap(true);
+    folderNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QStringList folders;
+    if (draft_.catalog()) {
+        for (const QString &f : draft_.catalog()->userFolders())
+            folders << QStringLiteral("<code>%1</code>").arg(Tilde(f).toHtmlEscaped());
+    }
+    folderNote_->setText(QStringLiteral("Your own decoders (marked “yours”) go in %1. After changing one, "
+                                        "<b>Decode → Reload decoders</b> reads them again.")
+                             .arg(folders.join(QStringLiteral(" or "))));
+
     auto *side = new QWidget;
     auto *layout = new QVBoxLayout(side);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(search_);
     layout->addWidget(catalogList_, 1);
     layout->addWidget(decoderText_);
+    layout->addWidget(folderNote_);
     return side;
 }
 
@@ -199,13 +231,31 @@ void AddDecoderDialog::fillCatalogList()
 {
     if (!draft_.catalog())
         return;
+    const auto yours = [](bool user) { return user ? QStringLiteral("yours") : QString(); };
     for (const DecoderInfo &d : draft_.catalog()->decoders()) {
         if (!d.readsChannels())
             continue;
-        auto *item = new QTreeWidgetItem(catalogList_, {d.id, d.name, d.description, d.tags.join(QStringLiteral(", "))});
+        auto *item = new QTreeWidgetItem(
+            catalogList_, {d.id, d.name, d.description, d.tags.join(QStringLiteral(", ")), yours(d.fromUserFolder)});
         item->setData(0, kIdRole, d.id);
-        item->setData(0, kSearchTextRole, SearchText(d));
-        const QString tip = QStringLiteral("%1\n%2").arg(d.longName, d.description);
+        item->setData(0, kSearchTextRole, SearchText(d) + QLatin1Char('\n') + yours(d.fromUserFolder));
+        QString tip = QStringLiteral("%1\n%2").arg(d.longName, d.description);
+        if (d.fromUserFolder)
+            tip += QStringLiteral("\nFrom your folder %1").arg(Tilde(d.folder));
+        for (int column = 0; column < catalogList_->columnCount(); ++column)
+            item->setToolTip(column, tip);
+    }
+    // A decoder that does not load is listed with why, greyed: it cannot be
+    // chosen, but its author sees where the error is.
+    for (const DecoderFailure &f : draft_.catalog()->failures()) {
+        auto *item = new QTreeWidgetItem(catalogList_, {f.id, QStringLiteral("(fails to load)"), f.summary(), QString(),
+                                                        yours(f.fromUserFolder)});
+        item->setData(0, kIdRole, QString()); // nothing to choose
+        item->setData(0, kSearchTextRole, QStringList{f.id, f.summary(), yours(f.fromUserFolder)}.join(QLatin1Char('\n')).toLower());
+        item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        item->setForeground(DescriptionColumn, QBrush(QColor(0xb0, 0x00, 0x20)));
+        const QString tip = QStringLiteral("%1 fails to load from %2:\n%3")
+                                .arg(f.id, Tilde(f.folder), f.details.right(2000));
         for (int column = 0; column < catalogList_->columnCount(); ++column)
             item->setToolTip(column, tip);
     }
@@ -231,7 +281,7 @@ void AddDecoderDialog::chooseFirstMatch()
     QTreeWidgetItem *first = nullptr;
     for (int i = 0; i < catalogList_->topLevelItemCount(); ++i) {
         QTreeWidgetItem *item = catalogList_->topLevelItem(i);
-        if (item->isHidden())
+        if (item->isHidden() || item->isDisabled())
             continue;
         if (item->data(0, kIdRole).toString() == typed) {
             first = item;
@@ -345,7 +395,10 @@ void AddDecoderDialog::showChosenDecoder()
         return;
     }
     const DecoderInfo &d = *draft_.levels()[0].decoder;
-    decoderText_->setText(QStringLiteral("<b>%1</b><br>%2").arg(d.longName.toHtmlEscaped(), d.description.toHtmlEscaped()));
+    QString text = QStringLiteral("<b>%1</b><br>%2").arg(d.longName.toHtmlEscaped(), d.description.toHtmlEscaped());
+    if (d.fromUserFolder)
+        text += QStringLiteral("<br><i>Yours, from %1</i>").arg(Tilde(d.folder).toHtmlEscaped());
+    decoderText_->setText(text);
 }
 
 void AddDecoderDialog::showChannels()

@@ -68,6 +68,7 @@ private:
     QLineEdit *search_;
     QTreeWidget *catalogList_;
     QLabel *decoderText_;
+    QLabel *folderNote_;
     QScrollArea *channelArea_;
     QListWidget *stackList_;
     QComboBox *stackCandidates_;

@@ -41,16 +41,17 @@ QString RowTitle(const DecodeRow &row)
     return row.description.isEmpty() ? row.id : row.description;
 }
 
-AnnotationRowInfo ErrorLine(int instanceIndex, const DecodeInstanceResult *instance, const QString &error)
+AnnotationRowInfo ErrorLine(int instanceIndex, const DecodeInstanceResult *instance, const QString &error,
+                            const QString &what = QStringLiteral("error"), AnnotationKind kind = AnnotationKind::Error)
 {
     AnnotationRowInfo line;
     line.instanceIndex = instanceIndex;
     line.instance = instance;
-    line.title = instance ? instance->name + QStringLiteral(": error") : QStringLiteral("Decoding: error");
-    line.shortTitle = QStringLiteral("error");
+    line.title = (instance ? instance->name : QStringLiteral("Decoding")) + QStringLiteral(": ") + what;
+    line.shortTitle = what;
     line.error = error;
     line.firstOfInstance = true;
-    line.rowKind = AnnotationKind::Error;
+    line.rowKind = kind;
     return line;
 }
 
@@ -62,7 +63,7 @@ std::vector<AnnotationBox> LayOutErrorLine(const AnnotationRowInfo &row, const A
     AnnotationBox box;
     box.x1 = 0;
     box.x2 = float(view.fieldWidth);
-    box.kind = AnnotationKind::Error;
+    box.kind = row.rowKind;
     box.text = Elide(row.error, view.fieldWidth - 2 * kAnnotationTextPadding, textWidth, &box.textWidth);
     return {box};
 }
@@ -88,6 +89,15 @@ std::vector<AnnotationRowInfo> AnnotationRows(const DecodeResult &result)
         bool first = true;
         if (!instance.error.isEmpty()) {
             rows.push_back(ErrorLine(int(i), &instance, instance.error));
+            rows.back().detail = instance.errorTrace;
+            first = false;
+        }
+        // A limit stopped the run while this instance was busy: what it
+        // decoded until then follows.
+        if (!instance.stopped.isEmpty()) {
+            rows.push_back(ErrorLine(int(i), &instance, instance.stopped, QStringLiteral("stopped"),
+                                     AnnotationKind::Warning));
+            rows.back().firstOfInstance = first;
             first = false;
         }
         std::vector<AnnotationKind> classKinds;

@@ -52,6 +52,7 @@ struct AnnotationRowInfo {
     QString title;                     // "uart-1: RX data"
     QString shortTitle;                // "RX data", when the title does not fit
     QString error;                     // the message of an error line
+    QStringList detail;                // more for its tooltip: the last lines of the traceback
     bool firstOfInstance = false;      // a separator goes above it
     AnnotationKind rowKind = AnnotationKind::Normal;
     std::vector<AnnotationKind> classKinds; // by class index

@@ -125,8 +125,15 @@ QString AnnotationStrip::toolTipAt(const QPoint &p) const
         return info.title;
     if (p.x() >= fieldLeft_ + kFieldWidth)
         return QString();
-    if (!info.row)
-        return info.title + QLatin1Char('\n') + info.error;
+    if (!info.row) {
+        // The message and, for a decoder that raised, where in its code.
+        QStringList lines{info.title, info.error};
+        for (const QString &l : info.detail) {
+            if (l != info.error)
+                lines << QStringLiteral("  ") + l;
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
     QString instance;
     const DecodeAnnotation *a = annotationAt(p, &instance);
     return a ? AnnotationToolTip(*a, instance, info.shortTitle, result_->sampleRateHz) : QString();

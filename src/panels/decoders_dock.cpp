@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -36,6 +38,26 @@ QPushButton *Button(const QString &text, const QString &name, QWidget *parent)
     b->setObjectName(name);
     return b;
 }
+
+// What an instance's trouble was, for its list line's tooltip and the
+// status: the message, then where in the decoder's code.
+QStringList Trouble(const DecodeInstanceResult &instance)
+{
+    QStringList lines;
+    if (!instance.error.isEmpty()) {
+        lines << instance.name + QStringLiteral(": ") + instance.error;
+        // The trace's own last line repeats the message.
+        for (const QString &l : instance.errorTrace.mid(0, std::max<qsizetype>(0, instance.errorTrace.size() - 1)))
+            lines << QStringLiteral("    at ") + l;
+    }
+    if (!instance.stopped.isEmpty())
+        lines << instance.name + QStringLiteral(": ") + instance.stopped;
+    return lines;
+}
+
+const QColor kUnavailableColor(0x80, 0x80, 0x80);
+const QColor kErrorColor(0xb0, 0x00, 0x20);
+const QColor kStoppedColor(0xa0, 0x58, 0x00);
 
 } // namespace
 
@@ -79,6 +101,7 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     status_->setTextFormat(Qt::PlainText); // decoder messages may hold '<'
 
     layout->addWidget(status_);
+    layout->addWidget(buildProgressRow(body));
 
     tabs_ = new QTabWidget(body);
     tabs_->setObjectName(QStringLiteral("decoderTabs"));
@@ -87,22 +110,127 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     layout->addWidget(tabs_, 1);
     setWidget(body);
 
-    connect(&engine_, &DecodeEngine::catalogReady, this, [this](std::shared_ptr<const DecoderCatalog> catalog) {
-        catalog_ = std::move(catalog);
-        if (!catalog_->error().isEmpty())
-            status_->setText(catalog_->error());
-        const QStringList waiting = waiting_;
-        waiting_.clear();
-        for (const QString &s : waiting)
-            addDecoder(s);
-        if (dialogWaiting_ != -2) {
-            const int row = dialogWaiting_;
-            dialogWaiting_ = -2;
-            openDialog(row);
-        }
-    });
+    DecodeLimits limits;
+    limits.timeLimitSeconds = timeLimitSeconds_;
+    engine_.setLimits(limits);
+    connect(&engine_, &DecodeEngine::catalogReady, this,
+            [this](std::shared_ptr<const DecoderCatalog> catalog) { catalogArrived(std::move(catalog), false); });
+    connect(&engine_, &DecodeEngine::catalogReloaded, this,
+            [this](std::shared_ptr<const DecoderCatalog> catalog) { catalogArrived(std::move(catalog), true); });
     connect(&engine_, &DecodeEngine::finished, this, &DecodersDock::showResult);
+    connect(&engine_, &DecodeEngine::progress, this, [this](quint64 generation, int percent) {
+        if (decoding_ && generation == engine_.generation())
+            progress_->setValue(percent);
+    });
     connect(&form_, &Form1::captureChanged, this, &DecodersDock::restart);
+}
+
+QWidget *DecodersDock::buildProgressRow(QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    progress_ = new QProgressBar(row);
+    progress_->setObjectName(QStringLiteral("decodeProgress"));
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setEnabled(false);
+    progress_->setToolTip(QStringLiteral("How far the decoders have got through the capture"));
+    stop_ = Button(QStringLiteral("Stop"), QStringLiteral("stopDecodingButton"), row);
+    stop_->setEnabled(false);
+    stop_->setToolTip(QStringLiteral("Stop decoding; what was decoded until then stays shown"));
+    connect(stop_, &QPushButton::clicked, this, &DecodersDock::stopDecoding);
+    auto *limitLabel = new QLabel(QStringLiteral("Time limit:"), row);
+    timeLimitBox_ = new QSpinBox(row);
+    timeLimitBox_->setObjectName(QStringLiteral("decodeTimeLimit"));
+    timeLimitBox_->setRange(1, 3600);
+    timeLimitBox_->setSuffix(QStringLiteral(" s"));
+    timeLimitBox_->setValue(timeLimitSeconds_);
+    timeLimitBox_->setToolTip(QStringLiteral("A decoding run stops after this long, even inside a decoder's own "
+                                             "code; it also stops after %1 annotations")
+                                  .arg(DecodeLimits::kDefaultAnnotationLimit));
+    limitLabel->setBuddy(timeLimitBox_);
+    connect(timeLimitBox_, &QSpinBox::valueChanged, this, &DecodersDock::setTimeLimitSeconds);
+    layout->addWidget(progress_, 1);
+    layout->addWidget(stop_);
+    layout->addSpacing(12);
+    layout->addWidget(limitLabel);
+    layout->addWidget(timeLimitBox_);
+    return row;
+}
+
+void DecodersDock::setTimeLimitSeconds(int seconds)
+{
+    seconds = std::clamp(seconds, timeLimitBox_->minimum(), timeLimitBox_->maximum());
+    if (seconds == timeLimitSeconds_)
+        return;
+    timeLimitSeconds_ = seconds;
+    DecodeLimits limits = engine_.limits();
+    limits.timeLimitSeconds = seconds;
+    engine_.setLimits(limits);
+    {
+        const QSignalBlocker block(timeLimitBox_);
+        timeLimitBox_->setValue(seconds);
+    }
+    emit timeLimitChanged(seconds);
+}
+
+QString DecodersDock::statusText() const { return status_->text(); }
+
+void DecodersDock::setDecoding(bool on)
+{
+    decoding_ = on;
+    stop_->setEnabled(on);
+    progress_->setEnabled(on);
+    progress_->setValue(0);
+}
+
+void DecodersDock::stopDecoding()
+{
+    if (decoding_)
+        engine_.stop();
+}
+
+void DecodersDock::reloadDecoders()
+{
+    show();
+    setDecoding(false);
+    status_->setText(QStringLiteral("Reading the decoders again…"));
+    engine_.reloadCatalog();
+}
+
+void DecodersDock::catalogArrived(std::shared_ptr<const DecoderCatalog> catalog, bool reloaded)
+{
+    const std::shared_ptr<const DecoderCatalog> before = catalog_;
+    catalog_ = std::move(catalog);
+    if (!catalog_->error().isEmpty())
+        status_->setText(catalog_->error());
+    if (reloaded) {
+        // Name the decoders in use that the reload took away; the others
+        // decode again.
+        QStringList lost;
+        for (const QString &id : DecoderIdsOf(stacks_)) {
+            if (catalog_->find(id))
+                continue;
+            if (const DecoderFailure *f = catalog_->failure(id))
+                lost << QStringLiteral("%1 now fails to load: %2").arg(id, f->summary());
+            else
+                lost << QStringLiteral("%1 is gone from the decoder folders").arg(id);
+        }
+        if (!lost.isEmpty())
+            ReportWarning(QStringLiteral("Reload decoders"), lost.join(QLatin1Char('\n')));
+        reportedErrors_.clear(); // a decoder that still fails is told again
+        restart();
+    }
+    const QStringList waiting = waiting_;
+    waiting_.clear();
+    for (const QString &s : waiting)
+        addDecoder(s);
+    if (dialogWaiting_ != -2) {
+        const int row = dialogWaiting_;
+        dialogWaiting_ = -2;
+        openDialog(row);
+    }
 }
 
 QWidget *DecodersDock::buildAnnotationsTab()
@@ -322,30 +450,79 @@ void DecodersDock::showTab(const QString &title)
 
 void DecodersDock::restart()
 {
-    if (stacks_.isEmpty() || !catalog_) {
+    const auto idle = [this](const QString &status) {
         engine_.cancel();
+        setDecoding(false);
         setResult(nullptr);
-        status_->setText(stacks_.isEmpty() ? QStringLiteral("No decoder: add one from the Decode menu or from Detect protocols")
-                                           : QString());
-        return;
-    }
-    const Capture capture = form_.capture();
-    if (capture.isEmpty()) {
-        engine_.cancel();
-        setResult(nullptr);
-        status_->setText(QStringLiteral("No capture in view"));
-        return;
-    }
+        markStacks();
+        status_->setText(status);
+    };
+    stackOfLine_.assign(size_t(stacks_.size()), -1);
+    unavailable_.assign(size_t(stacks_.size()), QString());
+    if (stacks_.isEmpty() || !catalog_)
+        return idle(stacks_.isEmpty() ? QStringLiteral("No decoder: add one from the Decode menu or from Detect protocols")
+                                      : QString());
+    // Each line on its own: one whose decoder is gone or broken (after a
+    // reload) is left out and marked, the others decode.
     DecodeRequest request;
-    QString error;
-    if (!ParseDecodeRequest(stacks_, *catalog_, &request, &error)) {
-        engine_.cancel();
-        setResult(nullptr);
-        status_->setText(error);
-        return;
+    QStringList problems;
+    for (int line = 0; line < stacks_.size(); ++line) {
+        DecoderStack stack;
+        QString error;
+        if (ParseDecoderStack(stacks_[line], *catalog_, &stack, &error)) {
+            stackOfLine_[size_t(line)] = int(request.stacks.size());
+            request.stacks.push_back(stack);
+        } else {
+            unavailable_[size_t(line)] = error;
+            problems << QStringLiteral("Not decoded: %1").arg(error);
+        }
     }
-    status_->setText(QStringLiteral("Decoding…"));
+    if (request.stacks.empty())
+        return idle(problems.join(QLatin1Char('\n')));
+    const Capture capture = form_.capture();
+    if (capture.isEmpty())
+        return idle(QStringLiteral("No capture in view"));
+    markStacks();
+    status_->setText((problems + QStringList{QStringLiteral("Decoding… (stops after %1 s)").arg(timeLimitSeconds_)})
+                         .join(QLatin1Char('\n')));
     engine_.start(capture, request);
+    setDecoding(true);
+}
+
+void DecodersDock::markStacks()
+{
+    for (int line = 0; line < list_->count() && line < stacks_.size(); ++line) {
+        QListWidgetItem *item = list_->item(line);
+        QString text = stacks_[line];
+        QStringList tip;
+        QColor colour;
+        const QString &unavailable = size_t(line) < unavailable_.size() ? unavailable_[size_t(line)] : QString();
+        const int stack = size_t(line) < stackOfLine_.size() ? stackOfLine_[size_t(line)] : -1;
+        if (!unavailable.isEmpty()) {
+            text += QStringLiteral("   (not decoded)");
+            tip << unavailable;
+            colour = kUnavailableColor;
+        } else if (result_ && stack >= 0) {
+            for (const DecodeInstanceResult &instance : result_->instances) {
+                if (instance.stack != stack)
+                    continue;
+                tip << Trouble(instance);
+                if (!instance.stopped.isEmpty()) {
+                    text += QStringLiteral("   (%1 %2)").arg(instance.name, instance.stopped);
+                    if (!colour.isValid())
+                        colour = kStoppedColor;
+                }
+                if (!instance.error.isEmpty()) {
+                    text += QStringLiteral("   (%1 failed)").arg(instance.name);
+                    colour = kErrorColor;
+                }
+            }
+        }
+        item->setText(text);
+        item->setToolTip(tip.isEmpty() ? QStringLiteral("The decoders, as sigrok-cli -P takes them; double-click to edit")
+                                       : tip.join(QLatin1Char('\n')));
+        item->setForeground(colour.isValid() ? QBrush(colour) : QBrush());
+    }
 }
 
 void DecodersDock::setResult(std::shared_ptr<const DecodeResult> result)
@@ -360,10 +537,27 @@ void DecodersDock::setResult(std::shared_ptr<const DecodeResult> result)
 
 void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
 {
+    setDecoding(false);
     setResult(std::move(result));
+    markStacks();
     const QStringList errors = result_->errors();
-    status_->setText(errors.isEmpty() ? QStringLiteral("%1 annotations").arg(model_->rowCount())
-                                      : errors.join(QLatin1Char('\n')));
+    QStringList status;
+    for (const QString &u : unavailable_) {
+        if (!u.isEmpty())
+            status << QStringLiteral("Not decoded: %1").arg(u);
+    }
+    if (!result_->error.isEmpty())
+        status << result_->error;
+    for (const DecodeInstanceResult &instance : result_->instances)
+        status << Trouble(instance);
+    if (result_->stopped()) {
+        status << QStringLiteral("Decoding %1 at sample %2 of %3; what was decoded until then is shown")
+                      .arg(result_->stopText)
+                      .arg(result_->decodedSamples)
+                      .arg(result_->sampleCount);
+    }
+    status << QStringLiteral("%1 annotations").arg(model_->rowCount());
+    status_->setText(status.join(QLatin1Char('\n')));
     table_->resizeColumnsToContents();
     // A failing decoder fails again on every new capture: say so once, until
     // what fails changes. Its row in the strip and the status line keep it.

@@ -16,6 +16,9 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
 class QSortFilterProxyModel;
 class QTableView;
 class QTabWidget;
@@ -24,7 +27,8 @@ class QTabWidget;
 // they decode from the capture in view: a table of start, end, decoder, row
 // and text, filterable by text, and the byte streams as text. Decoding runs
 // on the engine's worker thread and starts again whenever the capture or the
-// decoders change.
+// decoders change; its progress shows beside a Stop button, and a run stops
+// by itself after the time limit set here or too many annotations.
 class DecodersDock : public QDockWidget {
     Q_OBJECT
 public:
@@ -40,6 +44,18 @@ public:
     void editSelected();
     void removeSelected();
     void removeAll();
+    // Decode → Reload decoders: reads every decoder again from its folder
+    // (an edited one takes effect) and decodes again; a decoder that is gone
+    // or now fails to load is named, the others go on.
+    void reloadDecoders();
+    // The Stop button: stops the run in progress; what it decoded is shown.
+    void stopDecoding();
+    bool isDecoding() const { return decoding_; }
+
+    // A run stops after this many seconds (default 30), kept while the
+    // program runs; a change applies from the next run on.
+    int timeLimitSeconds() const { return timeLimitSeconds_; }
+    void setTimeLimitSeconds(int seconds);
     // Brings the tab with this title to the front ("Annotations", "Byte streams").
     void showTab(const QString &title);
 
@@ -56,6 +72,12 @@ public:
     QComboBox *streamChoice() const { return streamChoice_; }
     QComboBox *streamFormat() const { return streamFormat_; }
     QPlainTextEdit *streamText() const { return streamText_; }
+    QProgressBar *progressBar() const { return progress_; }
+    QPushButton *stopButton() const { return stop_; }
+    QSpinBox *timeLimitBox() const { return timeLimitBox_; }
+    // The status line under the list: what decoding is doing or what went wrong.
+    QString statusText() const;
+    DecodeEngine &engine() { return engine_; }
     // The result shown (null before the first one and after the decoders are removed).
     std::shared_ptr<const DecodeResult> result() const { return result_; }
 
@@ -75,6 +97,8 @@ signals:
     void resultChanged(std::shared_ptr<const DecodeResult> result);
     // A line of the table was activated: show these samples.
     void spanRequested(qint64 first, qint64 last);
+    // The time limit changed (by the panel's box or setTimeLimitSeconds).
+    void timeLimitChanged(int seconds);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -82,6 +106,11 @@ protected:
 private:
     void showLine(const QModelIndex &index);
     void restart();
+    void catalogArrived(std::shared_ptr<const DecoderCatalog> catalog, bool reloaded);
+    void setDecoding(bool on);
+    // Marks the list's lines with what the result says of their decoders.
+    void markStacks();
+    QWidget *buildProgressRow(QWidget *parent);
     void setResult(std::shared_ptr<const DecodeResult> result);
     void showResult(std::shared_ptr<const DecodeResult> result);
     void openDialog(int editRow);
@@ -112,6 +141,15 @@ private:
     QPlainTextEdit *streamText_ = nullptr;
     std::vector<ByteStream> streams_;
     QStringList reportedErrors_; // the errors last put in a message
+    // Per line of the list: its stack's index in the request decoding now,
+    // or -1 when it could not be decoded (why in unavailable_).
+    std::vector<int> stackOfLine_;
+    std::vector<QString> unavailable_;
+    bool decoding_ = false;
+    int timeLimitSeconds_ = 30;
+    QProgressBar *progress_ = nullptr;
+    QPushButton *stop_ = nullptr;
+    QSpinBox *timeLimitBox_ = nullptr;
     std::shared_ptr<const DecodeResult> result_;
 };
 
