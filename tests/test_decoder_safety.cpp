@@ -89,9 +89,10 @@ TEST(DecoderSafety, LimitsStopDecodersInsideTheirPythonCode)
     const Capture capture = SimulatorCapture();
     DecodeLimits limits;
     limits.timeLimitSeconds = 0.5;
+    const DecodeRequest hang = Request({kUart, QStringLiteral("hang:data=CH2")});
     QElapsedTimer t;
     t.start();
-    auto result = DecodeNow(capture, Request({kUart, QStringLiteral("hang:data=CH2")}), limits);
+    auto result = DecodeNow(capture, hang, limits);
     EXPECT_LT(Seconds(t), 1.0);
     EXPECT_EQ(result->stopReason, DecodeStopReason::TimeLimit);
     EXPECT_EQ(result->instance(QStringLiteral("hang-1"))->stopped, QStringLiteral("stopped after 0.5 s"));
