@@ -13,6 +13,17 @@
 // Beside it, sigrok-cli decoding the same capture from a session file with
 // the same three decoders, as the whole command takes it (its start, loading
 // the three decoders, reading the file, printing), and the ratio of the two.
+//
+// Decoders that misbehave (tests/support/test_decoders.cpp, written into
+// this program's own user decoder folder at its start):
+// - from Stop, or from the run being cancelled as when its decoder is
+//   removed, to the engine idle, with a decoder spinning in Python: at most
+//   0.5 s;
+// - what watching a run for stops and limits adds to decoding the full
+//   capture with uart + spi + i2c: at most 2 %;
+// - the memory of the program once a decoder that puts out annotations
+//   without end has been stopped at the default limit and its annotations are
+//   shown in the panel: well under 1 GiB.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -24,6 +35,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "bench_support.h"
 #include "decode/decode_engine.h"
@@ -190,8 +203,156 @@ void BM_SigrokCliSameDecoders(benchmark::State &st)
     st.SetLabel(label);
 }
 
+// Current resident memory of this process, in KiB.
+long ResidentKiB()
+{
+    long kib = -1;
+    if (FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
+                break;
+        std::fclose(f);
+    }
+    return kib;
+}
+
+DecodeRequest RequestFor(const QStringList &stacks)
+{
+    DecodeRequest request;
+    QString error;
+    ParseDecodeRequest(stacks, *LoadDecoderCatalog(), &request, &error);
+    return request;
+}
+
+void BM_DecodeStopToIdle(benchmark::State &st)
+{
+    const bool byStop = st.range(0) == 0;
+    constexpr double kTargetMs = 500;
+    if (!LoadDecoderCatalog()->find(QStringLiteral("hang"))) {
+        st.SkipWithError("the test decoders are not in the user decoder folder");
+        return;
+    }
+    const Capture capture = SimulatorCapture();
+    const DecodeRequest request = RequestFor({kStacks[0], QStringLiteral("hang:data=CH2")});
+    DecodeEngine engine;
+    double total = 0, worst = 0;
+    for (auto _ : st) {
+        engine.start(capture, request);
+        // Long enough for the worker to be deep in the decoder's loop.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (!engine.isBusy()) {
+            st.SkipWithError("the decoder did not hang");
+            return;
+        }
+        const bench::Stopwatch watch;
+        if (byStop)
+            engine.stop();
+        else
+            engine.cancel();
+        while (engine.isBusy())
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        const double s = watch.wallSeconds();
+        st.SetIterationTime(s);
+        total += s;
+        worst = std::max(worst, s);
+        QCoreApplication::processEvents(); // the stopped run's result
+    }
+    st.counters["mean_ms"] = total * 1e3 / double(st.iterations());
+    st.counters["worst_ms"] = worst * 1e3;
+    st.SetLabel(std::string(byStop ? "Stop: " : "cancel (decoder removed): ") + bench::Verdict(worst * 1e3, kTargetMs, "ms"));
+}
+
+void BM_DecodeWatchOverhead(benchmark::State &st)
+{
+    constexpr double kTargetPercent = 2.0;
+    const Capture capture = SimulatorCapture();
+    const DecodeRequest request = RequestFor(kStacks);
+    DecodeLimits watched, unwatched;
+    unwatched.interruptible = false;
+    std::vector<double> wall[2], cpu[2];
+    DecodeNow(capture, request, watched); // warm up
+    for (auto _ : st) {
+        // Taking turns, so a busy moment of the machine falls on both alike.
+        for (int k = 0; k < 2; ++k) {
+            const double cpu0 = bench::ProcessCpuSeconds();
+            const bench::Stopwatch watch;
+            const auto result = DecodeNow(capture, request, k == 0 ? watched : unwatched);
+            wall[k].push_back(watch.wallSeconds());
+            cpu[k].push_back(bench::ProcessCpuSeconds() - cpu0);
+            if (result->hasErrors() || result->stopped()) {
+                st.SkipWithError("decoding failed");
+                return;
+            }
+        }
+        st.SetIterationTime(wall[0].back());
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double wallPercent = (median(wall[0]) / median(wall[1]) - 1) * 100;
+    const double cpuPercent = (median(cpu[0]) / median(cpu[1]) - 1) * 100;
+    st.counters["watched_ms"] = median(wall[0]) * 1e3;
+    st.counters["unwatched_ms"] = median(wall[1]) * 1e3;
+    st.counters["wall_overhead_pct"] = wallPercent;
+    st.counters["cpu_overhead_pct"] = cpuPercent;
+    char label[160];
+    std::snprintf(label, sizeof label, "median wall %+.1f %%, process cpu %+.1f %% (target <= %.0f %%): %s",
+                  wallPercent, cpuPercent, kTargetPercent, wallPercent <= kTargetPercent ? "met" : "NOT met");
+    st.SetLabel(label);
+}
+
+void BM_DecodeAnnotationFlood(benchmark::State &st)
+{
+    constexpr double kTargetMiB = 1024;
+    auto window = bench::MakeFramedForm(false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sim.log"));
+    QString error;
+    QStringList warnings;
+    if (!ExportCaptureFile(SimulatorCapture(), path, &error) || !ImportIntoWindow(window->form(), path, &error, &warnings)) {
+        st.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    DecodersDock &dock = window->decoders();
+    bool shown = false;
+    QObject::connect(&dock, &DecodersDock::resultShown, [&] { shown = true; });
+    double seconds = 0, residentMiB = 0, growthMiB = 0;
+    size_t annotations = 0;
+    for (auto _ : st) {
+        dock.removeAll();
+        bench::DrainEvents();
+        const long before = ResidentKiB();
+        const bench::Stopwatch watch;
+        shown = false;
+        dock.addDecoder(QStringLiteral("flood:data=CH1"));
+        while (!shown)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(); // the table and the strip paint
+        seconds = watch.wallSeconds();
+        st.SetIterationTime(seconds);
+        residentMiB = double(ResidentKiB()) / 1024;
+        growthMiB = double(ResidentKiB() - before) / 1024;
+        if (!dock.result() || !dock.result()->stopped()) {
+            st.SkipWithError("the flood was not stopped");
+            return;
+        }
+        annotations = dock.result()->instances[0].annotationCount();
+    }
+    dock.removeAll();
+    st.counters["annotations"] = double(annotations);
+    st.counters["resident_MiB"] = residentMiB;
+    st.counters["growth_MiB"] = growthMiB;
+    st.counters["bytes_per_annotation"] = growthMiB * 1048576 / double(std::max<size_t>(annotations, 1));
+    st.SetLabel(bench::Verdict(residentMiB, kTargetMiB, "MiB resident"));
+}
+
 } // namespace
 
 BENCHMARK(BM_DecodeFullCapture)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeUiStall)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SigrokCliSameDecoders)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeStopToIdle)->Arg(0)->Arg(1)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWatchOverhead)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeAnnotationFlood)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -11,12 +11,14 @@
 
 #include "bench_support.h"
 #include "support/private_home.h"
+#include "support/test_decoders.h"
 
 int main(int argc, char **argv)
 {
     const auto mainStart = std::chrono::steady_clock::now();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     UsePrivateUserFolders();
+    WriteTestDecoders(); // misbehaving decoders for bench_decode.cpp
     // Qt wants a private runtime directory; without one it warns on every
     // start, which would clutter the table (the start-up probe starts often).
     char runtimeDir[] = "/tmp/la-bench-XXXXXX";
