@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtGlobal>
+#include <csignal>
 #include <cstdarg>
 
 namespace decode_internal {
@@ -79,7 +80,12 @@ QString EnsureLibraryLocked()
     tried = true;
     srd_log_callback_set(LogCallback, nullptr);
     srd_log_loglevel_set(SRD_LOG_WARN);
+    // The interpreter takes over Ctrl+C to raise KeyboardInterrupt in the
+    // main thread, which never runs Python here: Ctrl+C would do nothing.
+    // The program keeps what it had.
+    const auto interruptHandler = std::signal(SIGINT, SIG_DFL);
     const int rc = srd_init(nullptr);
+    std::signal(SIGINT, interruptHandler);
     if (rc != SRD_OK)
         error = QStringLiteral("the protocol decoder library could not be initialised (%1)")
                     .arg(QString::fromUtf8(srd_strerror(rc)));

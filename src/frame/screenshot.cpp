@@ -35,8 +35,10 @@ void Decode(MainWindow &window, const QString &stack)
     const auto c = QObject::connect(&dock, &DecodersDock::resultShown, [&shown] { shown = true; });
     const int before = int(dock.decoders().size());
     dock.addDecoder(stack);
-    // Refused (a message said why) once the catalogue is there and the list did not grow.
-    WaitFor([&] { return shown || (dock.catalogLoaded() && dock.decoders().size() == before); }, 30000);
+    // Refused (a message said why) once the catalogue is there and the list
+    // did not grow. A run ends by its time limit at the latest.
+    WaitFor([&] { return shown || (dock.catalogLoaded() && dock.decoders().size() == before); },
+            (dock.timeLimitSeconds() + 30) * 1000);
     QObject::disconnect(c);
     if (!shown)
         std::fprintf(stderr, "logic-analyzer: %s decoded nothing\n", qPrintable(stack));

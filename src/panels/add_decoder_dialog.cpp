@@ -248,7 +248,11 @@ void AddDecoderDialog::fillCatalogList()
     // A decoder that does not load is listed with why, greyed: it cannot be
     // chosen, but its author sees where the error is.
     for (const DecoderFailure &f : draft_.catalog()->failures()) {
-        auto *item = new QTreeWidgetItem(catalogList_, {f.id, QStringLiteral("(fails to load)"), f.summary(), QString(),
+        // "broken/pd.py:2: ModuleNotFoundError: ...": the folder is in the tooltip.
+        QString where = f.summary();
+        if (!f.file.isEmpty() && f.file.startsWith(f.folder + QLatin1Char('/')))
+            where = QStringLiteral("%1:%2: %3").arg(QDir(f.folder).relativeFilePath(f.file)).arg(f.line).arg(f.message);
+        auto *item = new QTreeWidgetItem(catalogList_, {f.id, QStringLiteral("(fails to load)"), where, QString(),
                                                         yours(f.fromUserFolder)});
         item->setData(0, kIdRole, QString()); // nothing to choose
         item->setData(0, kSearchTextRole, QStringList{f.id, f.summary(), yours(f.fromUserFolder)}.join(QLatin1Char('\n')).toLower());
@@ -259,6 +263,7 @@ void AddDecoderDialog::fillCatalogList()
         for (int column = 0; column < catalogList_->columnCount(); ++column)
             item->setToolTip(column, tip);
     }
+    catalogList_->sortItems(IdColumn, Qt::AscendingOrder);
 }
 
 void AddDecoderDialog::filterCatalogList()
