@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "decode/run_guard.h"
+
 QString DecodeStopText(DecodeStopReason reason, const DecodeLimits &limits)
 {
     switch (reason) {
@@ -19,14 +21,15 @@ QString DecodeStopText(DecodeStopReason reason, const DecodeLimits &limits)
     return {};
 }
 
+bool DecodeControl::setReason(DecodeStopReason reason)
+{
+    int none = int(DecodeStopReason::None);
+    return reason != DecodeStopReason::None
+           && reason_.compare_exchange_strong(none, int(reason), std::memory_order_acq_rel);
+}
+
 void DecodeControl::stop(DecodeStopReason reason)
 {
-    if (reason == DecodeStopReason::None)
-        return;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        int none = int(DecodeStopReason::None);
-        reason_.compare_exchange_strong(none, int(reason), std::memory_order_acq_rel);
-    }
-    changed_.notify_all();
+    if (setReason(reason))
+        decode_internal::WakeWatchdog();
 }

@@ -2,9 +2,7 @@
 
 #include <QString>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 // What keeps a decoder from freezing or sinking the program: every run has a
 // time limit and a limit on the annotations it may keep, and whoever started
@@ -12,9 +10,10 @@
 // code (decode_internal::RunGuard).
 
 struct DecodeLimits {
-    // About 250 bytes each once stored, sorted and listed in the panel: two
-    // million keep the program well under 1 GiB, and are some twenty times
-    // what the busiest decoder makes of a full capture.
+    // About 210 bytes each once stored and sorted, 250 listed in the panel:
+    // two million keep the whole program near half a GiB (536 MiB measured
+    // in the window), and are far more than any installed decoder makes of a
+    // full capture (one annotation per sample and row would be 33000 a row).
     static constexpr int64_t kDefaultAnnotationLimit = 2000000;
     static constexpr double kDefaultTimeLimitSeconds = 30;
 
@@ -42,7 +41,8 @@ class RunGuard;
 }
 
 // The switch of one run, shared between the thread that drives it and those
-// that may stop it. Thread-safe.
+// that may stop it. Thread-safe; stopping wakes the watchdog that interrupts
+// the run's decoders.
 class DecodeControl {
 public:
     // The first reason given sticks; later ones are ignored.
@@ -52,7 +52,7 @@ public:
 
 private:
     friend class decode_internal::RunGuard;
+    // Sets the reason without waking anyone (the watchdog itself).
+    bool setReason(DecodeStopReason reason);
     std::atomic<int> reason_{int(DecodeStopReason::None)};
-    std::mutex mutex_;
-    std::condition_variable changed_;
 };

@@ -5,6 +5,8 @@
 #include "decode/run_guard.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <thread>
 #include <utility>
 
 namespace decode_internal {
@@ -69,30 +71,79 @@ void ClearPendingInterruptions(const std::vector<unsigned long> &threads)
 
 bool IsInterruptionMessage(const QString &text) { return text.contains(QLatin1String("DecodingStopped")); }
 
+// The process's one watchdog thread and the run it watches.
+struct Watchdog {
+    std::mutex mutex;
+    std::condition_variable wake;
+    RunGuard *current = nullptr;     // the run watched
+    RunGuard *interrupting = nullptr; // the run whose threads are being interrupted, lock let go
+    bool started = false;
+
+    // Never destroyed: the thread, detached, waits on it until the process ends.
+    static Watchdog &instance()
+    {
+        static Watchdog *dog = new Watchdog;
+        return *dog;
+    }
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            if (current)
+                current->step(lock);
+            else
+                wake.wait(lock);
+        }
+    }
+};
+
+void WakeWatchdog()
+{
+    Watchdog &dog = Watchdog::instance();
+    {
+        // Taken and let go, so the watchdog is either waiting (and woken) or
+        // about to look at the control (and sees the stop).
+        std::lock_guard<std::mutex> guard(dog.mutex);
+    }
+    dog.wake.notify_all();
+}
+
 RunGuard::RunGuard(DecodeControl &control, double timeLimitSeconds)
     : control_(control), hasDeadline_(timeLimitSeconds > 0),
       deadline_(Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                    std::chrono::duration<double>(std::min(timeLimitSeconds, 1e7)))),
       driver_(PyThread_get_thread_ident())
 {
-    thread_ = std::thread(&RunGuard::watch, this);
+    Watchdog &dog = Watchdog::instance();
+    std::unique_lock<std::mutex> lock(dog.mutex);
+    dog.wake.wait(lock, [&dog] { return dog.current == nullptr; });
+    dog.current = this;
+    if (!dog.started) {
+        dog.started = true;
+        std::thread(&Watchdog::run, &dog).detach();
+    }
+    lock.unlock();
+    dog.wake.notify_all();
 }
 
 RunGuard::~RunGuard()
 {
+    Watchdog &dog = Watchdog::instance();
     {
-        std::lock_guard<std::mutex> guard(control_.mutex_);
-        finished_ = true;
+        std::unique_lock<std::mutex> lock(dog.mutex);
+        // An interruption under way finishes first: it may still add threads.
+        dog.wake.wait(lock, [&dog, this] { return dog.interrupting != this; });
+        dog.current = nullptr;
     }
-    control_.changed_.notify_all();
-    thread_.join();
+    dog.wake.notify_all(); // a guard waiting for its turn
     if (!interruptedThreads_.empty())
         ClearPendingInterruptions(interruptedThreads_);
 }
 
 void RunGuard::enter(int part)
 {
-    std::lock_guard<std::mutex> guard(control_.mutex_);
+    std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
     part_ = part;
     ++entry_;
     enteredAt_ = Clock::now();
@@ -102,7 +153,7 @@ void RunGuard::leave()
 {
     bool clear = false;
     {
-        std::lock_guard<std::mutex> guard(control_.mutex_);
+        std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
         if (part_ >= 0) {
             if (size_t(part_) >= seconds_.size())
                 seconds_.resize(size_t(part_) + 1);
@@ -119,13 +170,13 @@ void RunGuard::leave()
 
 int RunGuard::stoppedPart() const
 {
-    std::lock_guard<std::mutex> guard(control_.mutex_);
+    std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
     return stoppedPart_;
 }
 
 int RunGuard::slowestPart() const
 {
-    std::lock_guard<std::mutex> guard(control_.mutex_);
+    std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
     if (seconds_.empty())
         return -1;
     return int(std::max_element(seconds_.begin(), seconds_.end()) - seconds_.begin());
@@ -133,62 +184,65 @@ int RunGuard::slowestPart() const
 
 bool RunGuard::interrupted() const
 {
-    std::lock_guard<std::mutex> guard(control_.mutex_);
+    std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
     return interrupted_;
 }
 
-void RunGuard::watch()
+void RunGuard::step(std::unique_lock<std::mutex> &lock)
 {
-    std::unique_lock<std::mutex> lock(control_.mutex_);
-    const auto woken = [this] { return finished_ || control_.stopRequested(); };
-    if (hasDeadline_) {
-        if (!control_.changed_.wait_until(lock, deadline_, woken)) {
-            // Time is up. The control's lock is held here, so its reason is
-            // set directly; only this thread waits for it.
-            int none = int(DecodeStopReason::None);
-            control_.reason_.compare_exchange_strong(none, int(DecodeStopReason::TimeLimit));
-        }
-    } else {
-        control_.changed_.wait(lock, woken);
-    }
-    if (finished_)
-        return;
-
-    stoppedPart_ = part_;
-    const uint64_t entryAtStop = entry_;
-    uint64_t lastEntry = 0;
-    Clock::time_point lastAt;
-    while (!finished_) {
-        const auto now = Clock::now();
-        if (part_ >= 0) {
-            const bool again = lastEntry == entry_;
-            const bool due = again ? now - lastAt >= kRepeat
-                                   : entry_ == entryAtStop || now - enteredAt_ >= kRepeat;
-            if (due) {
-                lastEntry = entry_;
-                lastAt = now;
-                interrupt(lock);
-                continue;
+    Watchdog &dog = Watchdog::instance();
+    const auto now = Clock::now();
+    if (!stopSeen_) {
+        if (!control_.stopRequested()) {
+            if (!hasDeadline_ || now < deadline_) {
+                // Until the deadline, a stop (WakeWatchdog) or the run's end.
+                if (hasDeadline_)
+                    dog.wake.wait_until(lock, deadline_);
+                else
+                    dog.wake.wait(lock);
+                return;
             }
+            control_.setReason(DecodeStopReason::TimeLimit);
         }
-        control_.changed_.wait_for(lock, kPoll, [this] { return finished_; });
+        stopSeen_ = true;
+        stoppedPart_ = part_;
+        entryAtStop_ = entry_;
     }
+    // Stopped: the call in the library at the time is interrupted at once,
+    // again every kRepeat while it goes on; a later call (taking the sessions
+    // down) only when it takes kRepeat.
+    if (part_ >= 0) {
+        const bool again = lastInterruptedEntry_ == entry_;
+        const bool due = again ? now - lastInterruptAt_ >= kRepeat
+                               : entry_ == entryAtStop_ || now - enteredAt_ >= kRepeat;
+        if (due) {
+            lastInterruptedEntry_ = entry_;
+            lastInterruptAt_ = now;
+            interrupt(lock);
+            return;
+        }
+    }
+    dog.wake.wait_for(lock, kPoll);
 }
 
 void RunGuard::interrupt(std::unique_lock<std::mutex> &lock)
 {
     // The decoders' threads take this lock while holding the interpreter's
     // (an annotation over the limit stops the run), so it is let go first.
+    Watchdog &dog = Watchdog::instance();
     interrupted_ = true;
+    dog.interrupting = this;
     lock.unlock();
     std::vector<unsigned long> threads;
     InterruptPythonThreads(&threads);
     lock.lock();
+    dog.interrupting = nullptr;
     for (unsigned long id : threads) {
         driverInterrupted_ = driverInterrupted_ || id == driver_;
         if (std::find(interruptedThreads_.begin(), interruptedThreads_.end(), id) == interruptedThreads_.end())
             interruptedThreads_.push_back(id);
     }
+    dog.wake.notify_all(); // the guard's end may be waiting for this
 }
 
 } // namespace decode_internal

@@ -13,11 +13,15 @@
 // thread that is running Python code, and again every 50 ms while the same
 // library call goes on. The decoder leaves its Python code at its next bytecode and
 // the library call returns with an error.
+//
+// The watchdog is one thread for the whole process, started with the first
+// run and never ended: a thread per run would cost more than the run's
+// watching is allowed to (a full capture decodes in a few milliseconds).
+// Runs take turns in the library, so it watches one run at a time.
 
 #include <QString>
 #include <chrono>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "decode/decode_limits.h"
@@ -27,11 +31,14 @@ namespace decode_internal {
 // Whether a message the library logged is the trace of our own interruption.
 bool IsInterruptionMessage(const QString &text);
 
+// Makes the watchdog look at the run it watches again (its control was stopped).
+void WakeWatchdog();
+
 class RunGuard {
 public:
     // Watches the run driven by the calling thread; with timeLimitSeconds > 0
     // the control is stopped with TimeLimit when the time runs out. The
-    // caller holds the library lock.
+    // caller holds the library lock (another guard waits for this one).
     RunGuard(DecodeControl &control, double timeLimitSeconds);
     // Ends the watch and takes back an interruption still pending on the
     // calling thread, so it cannot go off in later Python code.
@@ -52,24 +59,29 @@ public:
     bool interrupted() const;
 
 private:
-    void watch();
+    friend struct Watchdog;
+    // One look by the watchdog, with its lock held: waits for the deadline
+    // or a stop, or interrupts (letting go of the lock meanwhile).
+    void step(std::unique_lock<std::mutex> &lock);
     void interrupt(std::unique_lock<std::mutex> &lock);
 
     DecodeControl &control_;
     const bool hasDeadline_;
     const std::chrono::steady_clock::time_point deadline_;
     const unsigned long driver_; // the driving thread, as Python names threads
-    // Guarded by control_.mutex_:
+    // Guarded by the watchdog's lock:
     int part_ = -1;
     uint64_t entry_ = 0; // counts enter() calls
     std::chrono::steady_clock::time_point enteredAt_;
     std::vector<double> seconds_; // per part, time in the library
+    bool stopSeen_ = false;
     int stoppedPart_ = -1;
+    uint64_t entryAtStop_ = 0;
+    uint64_t lastInterruptedEntry_ = 0;
+    std::chrono::steady_clock::time_point lastInterruptAt_;
     bool interrupted_ = false;
     bool driverInterrupted_ = false;
     std::vector<unsigned long> interruptedThreads_; // cleared of what is still pending at the end
-    bool finished_ = false;
-    std::thread thread_;
 };
 
 } // namespace decode_internal
