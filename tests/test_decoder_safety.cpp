@@ -253,7 +253,7 @@ TEST(DecoderSafety, TheCommandLineStopsWithStatus4AndSaysWhy)
     EXPECT_TRUE(r.err[0].contains(QStringLiteral("raiser-1: ValueError")));
 
     r = decode({QStringLiteral("--decode"), QStringLiteral("broken:data=CH1")});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     ASSERT_EQ(r.err.size(), 1);
     EXPECT_TRUE(r.err[0].contains(QStringLiteral("broken/pd.py:2: ModuleNotFoundError"))) << qPrintable(r.err[0]);
 

@@ -3,7 +3,6 @@
 #include "decode/annotation_list.h"
 #include "decode/decode_engine.h"
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -84,11 +83,11 @@ int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const
         return fail(1, catalog->error());
     DecodeRequest request;
     QString error;
-    if (!ParseDecodeRequest(decodeArgs, *catalog, &request, &error)) {
-        // A decoder that is there but does not load is no usage error.
-        const bool broken = std::any_of(ids.begin(), ids.end(), [&](const QString &id) { return catalog->failure(id); });
-        return fail(broken ? 1 : 2, error);
-    }
+    // A decoder that does not load is refused like an unknown one, with its
+    // Python error: either way nothing can be decoded with it, and a command
+    // that checks its request first (--capture) stops before capturing.
+    if (!ParseDecodeRequest(decodeArgs, *catalog, &request, &error))
+        return fail(2, error);
 
     DecodeControl control;
     std::shared_ptr<const DecodeResult> result;

@@ -16,9 +16,9 @@
 // Only the decoders named are loaded, not the whole catalogue.
 // Messages go to `err`, one line each, prefixed with the program's name.
 // Returns 0 when everything decoded; 2 for a bad request (unknown decoder,
-// channel or option, bad value, unknown format); 1 when the library is
-// missing, a decoder fails to load, there is nothing to decode or a decoder
-// failed (its error on `err`, the annotations up to the failure still
+// one that fails to load, unknown channel or option, bad value, unknown
+// format); 1 when the library is missing, there is nothing to decode or a
+// decoder failed (its error on `err`, the annotations up to the failure still
 // printed); 4 when a limit stopped the run (the annotations up to then
 // printed, then one line naming the decoder that was busy and the limit).
 int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const Capture &capture, QTextStream &out,

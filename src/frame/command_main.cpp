@@ -118,7 +118,12 @@ int main(int argc, char **argv)
         if (options.decoders.isEmpty())
             return RunDetectCommand(file.capture, out);
         QTextStream err(stderr);
-        return RunDecodeCommand(options.decoders, options.decodeFormat, file.capture, out, err);
+        DecodeLimits limits;
+        if (options.decodeTimeout >= 0)
+            limits.timeLimitSeconds = options.decodeTimeout;
+        if (options.decodeMaxAnnotations >= 0)
+            limits.annotationLimit = options.decodeMaxAnnotations;
+        return RunDecodeCommand(options.decoders, options.decodeFormat, file.capture, out, err, limits);
     }
     if (!options.exportFrom.isEmpty() && !IsPicture(options.exportTo)) {
         QStringList warnings;
