@@ -196,10 +196,14 @@ void RunGuard::step(std::unique_lock<std::mutex> &lock)
         if (!control_.stopRequested()) {
             if (!hasDeadline_ || now < deadline_) {
                 // Until the deadline, a stop (WakeWatchdog) or the run's end.
-                if (hasDeadline_)
-                    dog.wake.wait_until(lock, deadline_);
-                else
+                // The guard may be gone when the wait ends: nothing of it is
+                // looked at after, not even the deadline the wait compares with.
+                if (hasDeadline_) {
+                    const Clock::time_point deadline = deadline_;
+                    dog.wake.wait_until(lock, deadline);
+                } else {
                     dog.wake.wait(lock);
+                }
                 return;
             }
             control_.setReason(DecodeStopReason::TimeLimit);
