@@ -313,7 +313,9 @@ TEST(CaptureCommand, EveryBadOptionGivesOneLineStatusTwoAndWritesNothing)
         "--samples 10 --time 1ms", "--trigger rise:CH5", "--trigger rise", "--trigger pattern:10x1",
         "--trigger free", "--mode analog --trigger rise:CH1", "--mode analog --level 6", "--level 1",
         "--mode analog --trigger free --level 1", "--count 0", "--wait -1", "--wait soon", "--simulate",
-        "--bogus", "--decode nosuchdecoder:x=CH1", "--decode uart:rx=CH9", "--decode-format csv", "extra"};
+        "--bogus", "--decode nosuchdecoder:x=CH1", "--decode uart:rx=CH9", "--decode-format csv", "extra",
+        "--decode-timeout 5", "--decode uart:rx=CH1 --decode-timeout soon",
+        "--decode uart:rx=CH1 --decode-max-annotations -1"};
     for (const char *args : bad) {
         SCOPED_TRACE(args);
         QStringList a = Args(args);

@@ -6,6 +6,7 @@
 // only the decoders it names.
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -259,6 +260,18 @@ TEST(DecoderSafety, TheCommandLineStopsWithStatus4AndSaysWhy)
 
     r = decode({QStringLiteral("--decode"), kUart, QStringLiteral("--decode-timeout"), QStringLiteral("soon")});
     EXPECT_EQ(r.status, 2);
+
+    // A capture taken by the command line is decoded under the same limits,
+    // and its file stays written.
+    const QString captured = dir.filePath(QStringLiteral("run.sr"));
+    r = RunCommand({QStringLiteral("--capture"), captured, QStringLiteral("--simulate"), QStringLiteral("--sim-no-pacing"),
+                    QStringLiteral("--sim-time-scale"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                    QStringLiteral("--decode"), QStringLiteral("hang:data=CH1"), QStringLiteral("--decode-timeout"),
+                    QStringLiteral("0.5")});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, QStringList{QStringLiteral(
+                         "logic-analyzer: decode: hang-1: stopped after 0.5 s (the limit of --decode-timeout)")});
+    EXPECT_TRUE(QFileInfo::exists(captured));
 }
 
 // The window: a decoder stuck in Python stops at the panel's time limit, or

@@ -330,7 +330,9 @@ private:
         if (options_.detect)
             status = RunDetectCommand(file.capture, out_);
         if (!options_.decoders.isEmpty()) {
-            const int decoded = RunDecodeCommand(options_.decoders, options_.decodeFormat, file.capture, out_, err_);
+            const int decoded = RunDecodeCommand(options_.decoders, options_.decodeFormat, file.capture, out_, err_,
+                                                 DecodeLimitsFromOptions(options_.decodeTimeout,
+                                                                         options_.decodeMaxAnnotations));
             if (status == kWritten)
                 status = decoded;
         }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "acquire/option_values.h"
+#include "app/app_options.h"
 #include "export/capture_formats.h"
 
 namespace {
@@ -16,7 +17,8 @@ const QStringList &ValueOptions()
         QStringLiteral("--mode"),    QStringLiteral("--rate"),  QStringLiteral("--samples"),
         QStringLiteral("--time"),    QStringLiteral("--trigger"), QStringLiteral("--level"),
         QStringLiteral("--count"),   QStringLiteral("--wait"),  QStringLiteral("--decode"),
-        QStringLiteral("--decode-format")};
+        QStringLiteral("--decode-format"), QStringLiteral("--decode-timeout"),
+        QStringLiteral("--decode-max-annotations")};
     return names;
 }
 
@@ -175,6 +177,13 @@ CaptureOptions ParseCaptureOptions(const QStringList &args)
         if (o.decoders.isEmpty())
             return fail(QStringLiteral("--decode-format goes with --decode"));
     }
+    if (has("--decode-timeout") && !ParseDecodeTimeoutValue(value("--decode-timeout"), &o.decodeTimeout, &why))
+        return fail(why);
+    if (has("--decode-max-annotations")
+        && !ParseDecodeMaxAnnotationsValue(value("--decode-max-annotations"), &o.decodeMaxAnnotations, &why))
+        return fail(why);
+    if ((has("--decode-timeout") || has("--decode-max-annotations")) && o.decoders.isEmpty())
+        return fail(QStringLiteral("--decode-timeout and --decode-max-annotations go with --decode"));
     return o;
 }
 

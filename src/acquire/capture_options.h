@@ -19,6 +19,8 @@ struct CaptureOptions {
     bool quiet = false;          // --quiet: no progress line
     QStringList decoders;        // --decode SPEC (repeatable)
     QString decodeFormat;        // --decode-format csv
+    double decodeTimeout = -1;   // --decode-timeout SECONDS (0: none); -1: the default
+    qint64 decodeMaxAnnotations = -1; // --decode-max-annotations N (0: none); -1: the default
     bool detect = false;         // --detect
     bool help = false;
     bool version = false;

@@ -1,5 +1,29 @@
 #include "app/app_options.h"
 
+bool ParseDecodeTimeoutValue(const QString &text, double *seconds, QString *error)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !(v >= 0) || v > 1e6) {
+        *error = QStringLiteral("--decode-timeout needs a number of seconds (0 = no limit)");
+        return false;
+    }
+    *seconds = v;
+    return true;
+}
+
+bool ParseDecodeMaxAnnotationsValue(const QString &text, qint64 *count, QString *error)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v < 0) {
+        *error = QStringLiteral("--decode-max-annotations needs a whole number (0 = no limit)");
+        return false;
+    }
+    *count = v;
+    return true;
+}
+
 AppOptions ParseAppOptions(const QStringList &args)
 {
     AppOptions o;
@@ -39,21 +63,11 @@ AppOptions ParseAppOptions(const QStringList &args)
             if (!value(&o.decodeFormat, "a value"))
                 return o;
         } else if (a == QLatin1String("--decode-timeout")) {
-            bool ok = false;
-            if (value(&v, "a number of seconds"))
-                o.decodeTimeout = v.toDouble(&ok);
-            if (!ok || !(o.decodeTimeout >= 0) || o.decodeTimeout > 1e6) {
-                o.error = QStringLiteral("--decode-timeout needs a number of seconds (0 = no limit)");
+            if (!value(&v, "a number of seconds") || !ParseDecodeTimeoutValue(v, &o.decodeTimeout, &o.error))
                 return o;
-            }
         } else if (a == QLatin1String("--decode-max-annotations")) {
-            bool ok = false;
-            if (value(&v, "a number"))
-                o.decodeMaxAnnotations = v.toLongLong(&ok);
-            if (!ok || o.decodeMaxAnnotations < 0) {
-                o.error = QStringLiteral("--decode-max-annotations needs a whole number (0 = no limit)");
+            if (!value(&v, "a number") || !ParseDecodeMaxAnnotationsValue(v, &o.decodeMaxAnnotations, &o.error))
                 return o;
-            }
         } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
             o.file = a; // the capture file of --decode
         } else if (a == QLatin1String("--detect")) {
@@ -159,8 +173,8 @@ QString AppUsageText(const QString &program)
                "  --level V            analog trigger level in volts, 0..5 (default 2.51)\n"
                "  --count N            N captures one after the other into NAME-001.EXT ...\n"
                "  --wait SECONDS       no trigger by then: stop, write what was recorded, status 3\n"
-               "  --decode SPEC, --decode-format csv, --detect\n"
-               "                       after each capture, print what those file commands print\n"
+               "  --decode SPEC, --decode-format csv, --decode-timeout S, --decode-max-annotations N,\n"
+               "  --detect             after each capture, print what those file commands print\n"
                "  --quiet              no progress line on the terminal\n"
                "  Ctrl+C stops and writes what was recorded (status 130); a second one ends at\n"
                "  once and writes nothing. Exit status: 0 written, 1 port, instrument or file\n"

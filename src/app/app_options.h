@@ -26,4 +26,10 @@ struct AppOptions {
 };
 
 AppOptions ParseAppOptions(const QStringList &arguments);
+
+// The values of --decode-timeout (seconds, 0 = no limit) and
+// --decode-max-annotations (0 = no limit), shared by every command that
+// decodes. False with the one-line message in `error`.
+bool ParseDecodeTimeoutValue(const QString &text, double *seconds, QString *error);
+bool ParseDecodeMaxAnnotationsValue(const QString &text, qint64 *count, QString *error);
 QString AppUsageText(const QString &programName);

@@ -119,3 +119,13 @@ int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const
     err.flush();
     return errors.isEmpty() ? 0 : 1;
 }
+
+DecodeLimits DecodeLimitsFromOptions(double timeoutSeconds, qint64 maxAnnotations)
+{
+    DecodeLimits limits;
+    if (timeoutSeconds >= 0)
+        limits.timeLimitSeconds = timeoutSeconds;
+    if (maxAnnotations >= 0)
+        limits.annotationLimit = maxAnnotations;
+    return limits;
+}

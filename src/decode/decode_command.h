@@ -24,5 +24,9 @@
 int RunDecodeCommand(const QStringList &decodeArgs, const QString &format, const Capture &capture, QTextStream &out,
                      QTextStream &err, const DecodeLimits &limits = {});
 
+// The limits of --decode-timeout and --decode-max-annotations: a value below
+// 0 (not given) keeps the default, 0 means no limit.
+DecodeLimits DecodeLimitsFromOptions(double timeoutSeconds, qint64 maxAnnotations);
+
 // The exit status of a run a limit stopped.
 constexpr int kDecodeStoppedStatus = 4;

@@ -4,7 +4,6 @@
 
 #include "app/application.h"
 #include "app/form1.h"
-#include "export/capture_convert.h"
 #include "frame/capture_transfer.h"
 
 namespace {
@@ -23,21 +22,13 @@ void Warn(const QStringList &warnings)
 
 } // namespace
 
-int RunExportCommand(int &argc, char **argv, const QString &in, const QString &out)
+int RunPictureExportCommand(int &argc, char **argv, const QString &in, const QString &out)
 {
     QStringList warnings;
     QString error;
-    if (!IsImagePath(out)) {
-        // What was left out of the input is said only when the output is
-        // written: a refusal is the one line that matters then.
-        if (!ConvertCaptureFile(in, out, &error, &warnings))
-            return Fail(error);
-        Warn(warnings);
-        return 0;
-    }
-
-    // A picture: the window is built off screen, the file imported into it
-    // as Open capture does, and its drawing area painted.
+    // The window is built off screen, the file imported into it as Open
+    // capture does, and its drawing area painted. What was left out of the
+    // input is said only when the picture is written.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     Application app(argc, argv);

@@ -1,7 +1,9 @@
-// The program: options, then the framed window on the instrument's port.
+// The window program: the framed window on the instrument's port, pictures
+// of capture files and the list of ports. The commands that draw nothing run
+// without a window system (commands/drawless_commands.h); where the program
+// is one file (Windows), they run here too.
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTextStream>
 #include <cstdio>
 
 #include "app/app_icon.h"
@@ -9,9 +11,7 @@
 #include "app/application.h"
 #include "app/error_report.h"
 #include "app/form1.h"
-#include "analysis/detect_command.h"
-#include "decode/decode_command.h"
-#include "export/capture_file_io.h"
+#include "commands/drawless_commands.h"
 #include "frame/capture_commands.h"
 #include "frame/export_command.h"
 #include "frame/launcher.h"
@@ -23,44 +23,15 @@ int main(int argc, char **argv)
 {
     // Options are read before the window system is reached, so --help and
     // --list-ports work without a display.
+    int status = 0;
+    if (RunDrawlessCommand(argc, argv, &status))
+        return status;
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const AppOptions options = ParseAppOptions(arguments);
-    if (options.help) {
-        std::fputs(qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("logic-analyzer %s\n", LA_VERSION);
-        return 0;
-    }
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "logic-analyzer: %s\n\n%s", qPrintable(options.error),
-                     qPrintable(AppUsageText(QStringLiteral("logic-analyzer"))));
-        return 2;
-    }
-    if (!options.detectFile.isEmpty() || !options.decoders.isEmpty()) {
-        const ImportResult file = ImportCaptureFile(options.decoders.isEmpty() ? options.detectFile : options.file);
-        if (!file.ok) {
-            std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(file.error));
-            return 1;
-        }
-        for (const QString &w : file.warnings)
-            std::fprintf(stderr, "logic-analyzer: %s\n", qPrintable(w));
-        QTextStream out(stdout);
-        if (options.decoders.isEmpty())
-            return RunDetectCommand(file.capture, out);
-        QTextStream err(stderr);
-        DecodeLimits limits;
-        if (options.decodeTimeout >= 0)
-            limits.timeLimitSeconds = options.decodeTimeout;
-        if (options.decodeMaxAnnotations >= 0)
-            limits.annotationLimit = options.decodeMaxAnnotations;
-        return RunDecodeCommand(options.decoders, options.decodeFormat, file.capture, out, err, limits);
-    }
     if (!options.exportFrom.isEmpty())
-        return RunExportCommand(argc, argv, options.exportFrom, options.exportTo);
+        return RunPictureExportCommand(argc, argv, options.exportFrom, options.exportTo);
     if (options.listPorts) {
         std::fputs(ListPortsText().toLocal8Bit().constData(), stdout);
         return 0;
