@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include "app/app_options.h"
 #include "app/picture_box.h"
 #include "device/serial_port.h"
 #include "frame/launcher.h"
@@ -365,6 +366,17 @@ TEST(Frame, ListPortsPrintsThePortsAndExits)
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     EXPECT_TRUE(out.startsWith(QStringLiteral("PORT")) || out == QStringLiteral("No serial ports found.\n"))
         << qPrintable(out);
+}
+
+TEST(Frame, NoSettingsIsAnOptionOfTheWindowProgram)
+{
+    const AppOptions o = ParseAppOptions({QStringLiteral("logic-analyzer"), QStringLiteral("--no-settings"),
+                                          QStringLiteral("--simulate")});
+    EXPECT_TRUE(o.error.isEmpty()) << qPrintable(o.error);
+    EXPECT_TRUE(o.noSettings);
+    EXPECT_TRUE(o.simulate);
+    EXPECT_FALSE(ParseAppOptions({QStringLiteral("logic-analyzer")}).noSettings);
+    EXPECT_TRUE(AppUsageText(QStringLiteral("logic-analyzer")).contains(QStringLiteral("--no-settings")));
 }
 
 } // namespace

@@ -93,6 +93,9 @@ CaptureOptions ParseCaptureOptions(const QStringList &args)
             o.version = true;
         else if (name == QLatin1String("--simulate"))
             o.simulate = true;
+        else if (name == QLatin1String("--no-settings")) {
+            // --capture remembers nothing anyway
+        }
         else if (name == QLatin1String("--sim-no-pacing"))
             o.simPacing = false;
         else if (name == QLatin1String("--quiet") || name == QLatin1String("-q"))

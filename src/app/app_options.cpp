@@ -85,6 +85,8 @@ AppOptions ParseAppOptions(const QStringList &args)
                 return o;
         } else if (a == QLatin1String("--list-ports")) {
             o.listPorts = true;
+        } else if (a == QLatin1String("--no-settings")) {
+            o.noSettings = true;
         } else if (a == QLatin1String("--simulate")) {
             o.simulate = true;
         } else if (a == QLatin1String("--sim-no-pacing")) {
@@ -149,6 +151,8 @@ QString AppUsageText(const QString &program)
                "                       A stopped run prints what was decoded until then, one\n"
                "                       line on stderr naming the decoder and the limit, and\n"
                "                       ends with status 4\n"
+               "  --no-settings        start without reading or writing what is remembered between\n"
+               "                       runs (decoders, folders, recent files)\n"
                "  --list-ports         print the serial ports of this machine and exit\n"
                "  --screenshot FILE    measure once (Setting, Run), save a picture of the window\n"
                "                       to FILE (PNG) and quit\n"

@@ -22,6 +22,7 @@ struct AppOptions {
     QString screenshot;     // --screenshot FILE: picture of the window after a capture
     QStringList screenshotActions; // --screenshot-actions a,b: menu commands run before it
     bool listPorts = false; // --list-ports: print the machine's serial ports and exit
+    bool noSettings = false; // --no-settings: nothing remembered is read or written
     QString error; // non-empty when the command line could not be understood
 };
 

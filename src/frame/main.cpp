@@ -18,6 +18,7 @@
 #include "frame/main_window.h"
 #include "frame/port_choice.h"
 #include "frame/screenshot.h"
+#include "frame/user_settings.h"
 
 int main(int argc, char **argv)
 {
@@ -30,6 +31,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const AppOptions options = ParseAppOptions(arguments);
+    if (options.noSettings)
+        UserSettings::disable();
     if (!options.exportFrom.isEmpty())
         return RunPictureExportCommand(argc, argv, options.exportFrom, options.exportTo);
     if (options.listPorts) {

@@ -15,7 +15,7 @@ void disable();
 bool enabled();
 
 // The store at the platform's usual place (on Linux
-// $XDG_CONFIG_HOME/logic-analyzer/logic-analyzer.conf); null when disabled.
+// $XDG_CONFIG_HOME/logic-analyzer/logic-analyzer.ini); null when disabled.
 std::unique_ptr<QSettings> open();
 
 } // namespace UserSettings
