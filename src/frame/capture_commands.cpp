@@ -10,12 +10,16 @@
 #include "app/form1.h"
 #include "export/image_export.h"
 #include "frame/capture_transfer.h"
+#include "frame/remembered_choices.h"
 
 CaptureCommands::CaptureCommands(Form1 &form, QWidget &window) : QObject(&window), form_(form), window_(window)
 {
+    // The dialogs open in the folder where the same kind of file was last
+    // taken from or written to.
     askFileName = [this](const QString &title, const QString &filter, bool save) {
-        return save ? QFileDialog::getSaveFileName(&window_, title, QString(), filter)
-                    : QFileDialog::getOpenFileName(&window_, title, QString(), filter);
+        const QString folder = RememberedChoices::lastFolder(save ? QStringLiteral("export") : QStringLiteral("open"));
+        return save ? QFileDialog::getSaveFileName(&window_, title, folder, filter)
+                    : QFileDialog::getOpenFileName(&window_, title, folder, filter);
     };
     connect(&form_, &Form1::captureChanged, this, &CaptureCommands::followCapture);
 }
@@ -43,7 +47,10 @@ void CaptureCommands::addTo(QMenu *file, QMenu *exportMenu, QMenu *edit)
         a->setObjectName(QString::fromLatin1(f.name));
         a->setToolTip(QStringLiteral("Write the capture in view as %1").arg(filter));
         needCapture_ << a;
+        exportActions_.insert(filter, a);
     }
+    exportMenu_ = exportMenu;
+    markLastExportFormat(RememberedChoices::lastExportFormat());
     QAction *copy = edit->addAction(QStringLiteral("&Copy image"), this, &CaptureCommands::copyImage);
     copy->setObjectName(QStringLiteral("actionCopyImage"));
     copy->setShortcut(QKeySequence::Copy);
@@ -78,6 +85,7 @@ void CaptureCommands::open(const QString &path)
         ReportWarning(QStringLiteral("Open capture"), error);
         return;
     }
+    RememberedChoices::rememberFolder(QStringLiteral("open"), path);
     if (!warnings.isEmpty())
         emit importNotice(warnings.join(QLatin1Char('\n')));
 }
@@ -93,8 +101,20 @@ void CaptureCommands::exportAs(const QString &title, const QString &filter)
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     QString error;
-    if (!ExportFromWindow(form_, path, &error))
+    if (!ExportFromWindow(form_, path, &error)) {
         ReportWarning(title, error);
+        return;
+    }
+    RememberedChoices::rememberFolder(QStringLiteral("export"), path);
+    RememberedChoices::rememberExportFormat(filter);
+    markLastExportFormat(filter);
+}
+
+void CaptureCommands::markLastExportFormat(const QString &filter)
+{
+    // The format used last stands out in the menu (shown in bold).
+    if (exportMenu_)
+        exportMenu_->setDefaultAction(exportActions_.value(filter));
 }
 
 void CaptureCommands::copyImage() { QGuiApplication::clipboard()->setImage(CaptureImage(form_)); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -37,8 +38,11 @@ signals:
 
 private:
     void followCapture();
+    void markLastExportFormat(const QString &filter);
 
     Form1 &form_;
     QWidget &window_;
     QList<QAction *> needCapture_;
+    QMenu *exportMenu_ = nullptr;
+    QHash<QString, QAction *> exportActions_; // by the format's filter
 };

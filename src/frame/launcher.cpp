@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "device/serial_port.h"
 #include "frame/main_window.h"
+#include "frame/remembered_choices.h"
 
 #if defined(Q_OS_UNIX)
 #include "sim/pty_transport.h"
@@ -41,11 +42,14 @@ MainWindow *Launcher::start(QString *error, bool *errorShown)
         // a port or simulator that was asked for by name fails as asked.
         if (portGiven || options_.simulate)
             return nullptr;
-        const PortAnswer answer = askForPort(*error, offers());
+        // The port chosen last time is offered first.
+        const PortAnswer answer =
+            askForPort(*error, RememberedChoices::lastChosenFirst(offers(), RememberedChoices::lastPortKey()));
         if (answer.kind != PortAnswer::Chosen) {
             *errorShown = answer.kind == PortAnswer::Quit;
             return nullptr;
         }
+        RememberedChoices::rememberPort(answer.offer);
         device = answer.offer.portName;
         simulated = answer.offer.simulator;
     }
@@ -85,6 +89,7 @@ bool Launcher::startOn(const QString &device, bool simulated, QString *error)
         return false;
     }
     window_ = std::make_unique<MainWindow>(form.release(), portText);
+    RememberedChoices::attach(*window_);
 
 #ifdef LA_HAVE_SIMULATOR
     if (simulator_) {

@@ -52,8 +52,8 @@ public:
     void stopDecoding();
     bool isDecoding() const { return decoding_; }
 
-    // A run stops after this many seconds (default 30), kept while the
-    // program runs; a change applies from the next run on.
+    // A run stops after this many seconds (default 30); a change applies
+    // from the next run on.
     int timeLimitSeconds() const { return timeLimitSeconds_; }
     void setTimeLimitSeconds(int seconds);
     // Brings the tab with this title to the front ("Annotations", "Byte streams").

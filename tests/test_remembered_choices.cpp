@@ -1,0 +1,152 @@
+// What the frame remembers between two starts, and what it makes of a store
+// it cannot fully read. Each start uses the process's private settings folder.
+#include <QAction>
+#include <QMenu>
+#include <QSpinBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "frame/capture_commands.h"
+#include "frame/remembered_choices.h"
+#include "frame/user_settings.h"
+#include "panels/decoders_dock.h"
+#include "support/simulated_window.h"
+
+namespace {
+
+void ClearStore()
+{
+    auto settings = UserSettings::open();
+    ASSERT_NE(settings, nullptr);
+    settings->clear();
+}
+
+QImage WindowPixels(MainWindow &w) { return w.form().grab().toImage(); }
+
+} // namespace
+
+TEST(RememberedChoices, ASecondStartTakesUpTheChoicesAndTheWindowStartsAsDesigned)
+{
+    ClearStore();
+    QImage designed;
+    {
+        SimulatedWindow first(false);
+        ASSERT_NE(first.window, nullptr);
+        designed = WindowPixels(*first.window);
+        EXPECT_EQ(first.window->decoders().timeLimitSeconds(), 30);
+        first.window->decoders().timeLimitBox()->setValue(7);
+        first.window->action(QStringLiteral("actionAutoDetect"))->setChecked(true);
+    }
+    SimulatedWindow second(false);
+    ASSERT_NE(second.window, nullptr);
+    EXPECT_EQ(second.window->decoders().timeLimitSeconds(), 7);
+    EXPECT_TRUE(second.window->action(QStringLiteral("actionAutoDetect"))->isChecked());
+    EXPECT_EQ(WindowPixels(*second.window), designed);
+    EXPECT_EQ(second.window->form().state.LastSampleIndex, -1);
+}
+
+TEST(RememberedChoices, ValuesThatMakeNoSenseLeaveTheDefaults)
+{
+    ClearStore();
+    {
+        auto settings = UserSettings::open();
+        settings->setValue(QStringLiteral("decoding/timeLimitSeconds"), QStringLiteral("soon"));
+        settings->setValue(QStringLiteral("analysis/detectAfterEveryCapture"), QStringLiteral("maybe"));
+        settings->setValue(QStringLiteral("folders/export"), QStringLiteral("/no/such/folder"));
+    }
+    SimulatedWindow w(false);
+    ASSERT_NE(w.window, nullptr);
+    EXPECT_EQ(w.window->decoders().timeLimitSeconds(), 30);
+    EXPECT_FALSE(w.window->action(QStringLiteral("actionAutoDetect"))->isChecked());
+    EXPECT_TRUE(RememberedChoices::lastFolder(QStringLiteral("export")).isEmpty());
+    {
+        // Out of range: the panel's own bounds.
+        UserSettings::open()->setValue(QStringLiteral("decoding/timeLimitSeconds"), 99999);
+    }
+    SimulatedWindow again(false);
+    EXPECT_EQ(again.window->decoders().timeLimitSeconds(), 3600);
+}
+
+TEST(RememberedChoices, AnExportRemembersItsFolderAndFormat)
+{
+    ClearStore();
+    QTemporaryDir dir;
+    SimulatedWindow w(true);
+    ASSERT_NE(w.window, nullptr);
+    CaptureCommands &commands = w.window->captureCommands();
+    const QString path = dir.filePath(QStringLiteral("capture"));
+    commands.askFileName = [&](const QString &, const QString &, bool) { return path; };
+    commands.exportAs(QStringLiteral("Export"), QStringLiteral("CSV (*.csv)"));
+    EXPECT_EQ(RememberedChoices::lastFolder(QStringLiteral("export")), dir.path());
+    EXPECT_EQ(RememberedChoices::lastExportFormat(), QStringLiteral("CSV (*.csv)"));
+    auto *exportMenu = w.window->findChild<QMenu *>(QStringLiteral("menuExport"));
+    ASSERT_NE(exportMenu, nullptr);
+    ASSERT_NE(exportMenu->defaultAction(), nullptr);
+    EXPECT_EQ(exportMenu->defaultAction()->objectName(), QStringLiteral("actionExportCsv"));
+
+    commands.open(path + QStringLiteral(".csv"));
+    EXPECT_EQ(RememberedChoices::lastFolder(QStringLiteral("open")), dir.path());
+}
+
+TEST(RememberedChoices, ThePortChosenLastIsOfferedFirst)
+{
+    const QList<PortOffer> offers{{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("USB0"), false},
+                                  {QStringLiteral("/dev/ttyUSB1"), QStringLiteral("USB1"), false},
+                                  {QString(), QStringLiteral("Simulated instrument"), true}};
+    auto order = [](const QList<PortOffer> &list) {
+        QStringList labels;
+        for (const PortOffer &o : list)
+            labels << o.label;
+        return labels.join(QLatin1Char(','));
+    };
+    EXPECT_EQ(order(RememberedChoices::lastChosenFirst(offers, QStringLiteral("simulated"))),
+              QStringLiteral("Simulated instrument,USB0,USB1"));
+    EXPECT_EQ(order(RememberedChoices::lastChosenFirst(offers, QStringLiteral("/dev/ttyUSB1"))),
+              QStringLiteral("USB1,USB0,Simulated instrument"));
+    // A port that is not there any more, or nothing remembered: as found.
+    EXPECT_EQ(order(RememberedChoices::lastChosenFirst(offers, QStringLiteral("/dev/gone"))),
+              order(offers));
+    EXPECT_EQ(order(RememberedChoices::lastChosenFirst(offers, QString())), order(offers));
+
+    ClearStore();
+    RememberedChoices::rememberPort(offers.at(2));
+    EXPECT_EQ(RememberedChoices::lastPortKey(), QStringLiteral("simulated"));
+}
+
+TEST(RememberedChoices, DecodersComeBackOnTheFirstCaptureAndUnknownOnesAreSkipped)
+{
+    ClearStore();
+    const QString uart = QStringLiteral("uart:rx=CH1:baudrate=115200");
+    {
+        SimulatedWindow first(true);
+        ASSERT_NE(first.window, nullptr);
+        QSignalSpy shown(&first.window->decoders(), &DecodersDock::resultShown);
+        first.window->decoders().addDecoder(uart);
+        ASSERT_TRUE(shown.wait(20000));
+        ASSERT_EQ(first.window->decoders().decoders().size(), 1);
+    }
+    const QString remembered = UserSettings::open()->value(QStringLiteral("decoding/decoders")).toStringList().value(0);
+    ASSERT_FALSE(remembered.isEmpty());
+    {
+        // Nothing is added before a capture is there.
+        SimulatedWindow idle(false);
+        QTest::qWait(50);
+        EXPECT_TRUE(idle.window->decoders().decoders().isEmpty());
+        EXPECT_FALSE(idle.window->decoders().isVisible());
+    }
+    UserSettings::open()->setValue(QStringLiteral("decoding/decoders"),
+                                   QStringList{QStringLiteral("no-such-decoder:x=CH1"), remembered});
+    QStringList messages;
+    SetMessageSink([&](const QString &, const QString &text, bool) { messages << text; });
+    SimulatedWindow second(true);
+    ASSERT_NE(second.window, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.window->decoders().result() != nullptr; }, 20000));
+    SetMessageSink(nullptr);
+    EXPECT_EQ(second.window->decoders().decoders(), QStringList{remembered});
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("no-such-decoder"))) << qPrintable(messages.first());
+}
