@@ -1,7 +1,9 @@
 // What the frame remembers between two starts, and what it makes of a store
 // it cannot fully read. Each start uses the process's private settings folder.
 #include <QAction>
+#include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -11,6 +13,7 @@
 #include "app/error_report.h"
 #include "app/form1.h"
 #include "frame/capture_commands.h"
+#include "frame/recent_files.h"
 #include "frame/remembered_choices.h"
 #include "frame/user_settings.h"
 #include "panels/decoders_dock.h"
@@ -149,4 +152,67 @@ TEST(RememberedChoices, DecodersComeBackOnTheFirstCaptureAndUnknownOnesAreSkippe
     EXPECT_EQ(second.window->decoders().decoders(), QStringList{remembered});
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages.first().contains(QStringLiteral("no-such-decoder"))) << qPrintable(messages.first());
+}
+
+TEST(RecentFiles, NewestFirstNoTwiceAtMostTen)
+{
+    QStringList list;
+    for (int i = 0; i < 12; ++i)
+        list = WithRecentFile(list, QStringLiteral("/tmp/f%1.log").arg(i));
+    ASSERT_EQ(list.size(), 10);
+    EXPECT_EQ(list.first(), QStringLiteral("/tmp/f11.log"));
+    EXPECT_EQ(list.last(), QStringLiteral("/tmp/f2.log"));
+    list = WithRecentFile(list, QStringLiteral("/tmp/./f5.log"));
+    EXPECT_EQ(list.first(), QStringLiteral("/tmp/f5.log"));
+    EXPECT_EQ(list.count(QStringLiteral("/tmp/f5.log")), 1);
+    EXPECT_EQ(list.size(), 10);
+}
+
+TEST(RecentFiles, SavedLoadedOpenedAndExportedFilesAreListedAndKept)
+{
+    ClearStore();
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("saved.log"));
+    const QString exported = dir.filePath(QStringLiteral("exported.vcd"));
+    {
+        SimulatedWindow w(true);
+        ASSERT_NE(w.window, nullptr);
+        Form1 &form = w.window->form();
+        QString answer = saved;
+        form.showFileDialog = [&](CommonDialog &d, bool) {
+            d.FileName = answer;
+            return DialogResult::Confirmed;
+        };
+        form.Command2[1]->click(); // Save
+        form.Command2[0]->click(); // Load the same file
+        w.window->captureCommands().askFileName = [&](const QString &, const QString &, bool) { return exported; };
+        w.window->captureCommands().exportAs(QStringLiteral("Export"), QStringLiteral("Value Change Dump (*.vcd)"));
+        w.window->captureCommands().exportAs(QStringLiteral("Export"), QStringLiteral("PNG image (*.png)"));
+        // Opening the VCD loads a .log of its own through Load: only the VCD is listed.
+        w.window->captureCommands().open(exported);
+        answer = dir.filePath(QStringLiteral("missing/none.log"));
+        form.Command2[1]->click(); // a Save that fails lists nothing
+        EXPECT_EQ(w.window->recentFiles().files(), (QStringList{exported, saved}));
+    }
+    SimulatedWindow again(false);
+    RecentFiles &recent = again.window->recentFiles();
+    ASSERT_EQ(recent.files(), (QStringList{exported, saved}));
+    auto *menu = again.window->findChild<QMenu *>(QStringLiteral("menuRecent"));
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("&1 exported.vcd"));
+
+    ASSERT_TRUE(QFile::remove(saved));
+    QStringList messages;
+    SetMessageSink([&](const QString &, const QString &text, bool) { messages << text; });
+    recent.open(saved);
+    recent.open(exported);
+    SetMessageSink(nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("saved.log")));
+    EXPECT_EQ(recent.files(), QStringList{exported});
+    EXPECT_GE(again.window->form().state.LastSampleIndex, 0); // the VCD opened
+
+    recent.clear();
+    EXPECT_TRUE(UserSettings::open()->value(QStringLiteral("recent/files")).toStringList().isEmpty());
 }

@@ -81,11 +81,15 @@ void CaptureCommands::open(const QString &path)
 {
     QString error;
     QStringList warnings;
-    if (!ImportIntoWindow(form_, path, &error, &warnings)) {
+    importing_ = true;
+    const bool opened = ImportIntoWindow(form_, path, &error, &warnings);
+    importing_ = false;
+    if (!opened) {
         ReportWarning(QStringLiteral("Open capture"), error);
         return;
     }
     RememberedChoices::rememberFolder(QStringLiteral("open"), path);
+    emit fileUsed(path);
     if (!warnings.isEmpty())
         emit importNotice(warnings.join(QLatin1Char('\n')));
 }
@@ -108,6 +112,8 @@ void CaptureCommands::exportAs(const QString &title, const QString &filter)
     RememberedChoices::rememberFolder(QStringLiteral("export"), path);
     RememberedChoices::rememberExportFormat(filter);
     markLastExportFormat(filter);
+    if (!IsImagePath(path))
+        emit fileUsed(path);
 }
 
 void CaptureCommands::markLastExportFormat(const QString &filter)

@@ -33,8 +33,13 @@ public:
     void exportAs(const QString &title, const QString &filter);
     void copyImage();
 
+    // True while Open capture loads its file through the window's Load.
+    bool importing() const { return importing_; }
+
 signals:
     void importNotice(const QString &text);
+    // A capture file was opened, or exported in a format this program reads.
+    void fileUsed(const QString &path);
 
 private:
     void followCapture();
@@ -44,5 +49,6 @@ private:
     QWidget &window_;
     QList<QAction *> needCapture_;
     QMenu *exportMenu_ = nullptr;
+    bool importing_ = false;
     QHash<QString, QAction *> exportActions_; // by the format's filter
 };

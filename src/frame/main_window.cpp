@@ -16,6 +16,7 @@
 #include "frame/analysis_menu.h"
 #include "frame/capture_commands.h"
 #include "frame/decode_menu.h"
+#include "frame/recent_files.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
 #include "panels/analysis_docks.h"
@@ -154,6 +155,9 @@ void MainWindow::buildMenus()
     QMenu *edit = new QMenu(QStringLiteral("&Edit"), this);
     edit->setObjectName(QStringLiteral("menuEdit"));
     captureCommands_->addTo(file, exportMenu, edit);
+    QMenu *recent = file->addMenu(QStringLiteral("Open &Recent"));
+    recent->setObjectName(QStringLiteral("menuRecent"));
+    recent_ = new RecentFiles(*form_, *captureCommands_, *this, recent);
     file->addMenu(exportMenu);
     file->addSeparator();
     QAction *quit = addCommand(file, QStringLiteral("actionQuit"), QStringLiteral("&Quit"),

@@ -14,6 +14,7 @@ class AnnotationStrip;
 class CaptureCommands;
 class DecodersDock;
 class OverviewBand;
+class RecentFiles;
 class StatusPanel;
 class ViewNavigator;
 
@@ -38,6 +39,7 @@ public:
     DecodersDock &decoders() { return *decoders_; }
     AnnotationStrip &annotationStrip() { return *strip_; }
     OverviewBand &overview() { return *overview_; }
+    RecentFiles &recentFiles() { return *recent_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
@@ -69,6 +71,7 @@ private:
     DecodersDock *decoders_ = nullptr;
     AnnotationStrip *strip_ = nullptr;
     OverviewBand *overview_ = nullptr;
+    RecentFiles *recent_ = nullptr;
     QScrollArea *stripArea_ = nullptr;
     static constexpr int kStripRowsShown = 8; // more rows scroll
     QAction *runAction_ = nullptr;
