@@ -38,7 +38,8 @@ TEST(AnalysisDocks, DetectionNamesTheSimulatorsSignalsAndOffersTheirDecoders)
     const int height = sim.window->height();
     sim.window->action(QStringLiteral("actionDetect"))->trigger();
     EXPECT_TRUE(dock->isVisible());
-    EXPECT_GT(sim.window->height(), height); // the frame grows by the panel
+    // The frame grows by the panel once the layouts settle.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.window->height() > height; }, 2000)) << height;
 
     QTableWidget *t = dock->table();
     QStringList findings;

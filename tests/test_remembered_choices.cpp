@@ -1,6 +1,7 @@
 // What the frame remembers between two starts, and what it makes of a store
 // it cannot fully read. Each start uses the process's private settings folder.
 #include <QAction>
+#include <QDockWidget>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -43,11 +44,17 @@ TEST(RememberedChoices, ASecondStartTakesUpTheChoicesAndTheWindowStartsAsDesigne
         EXPECT_EQ(first.window->decoders().timeLimitSeconds(), 30);
         first.window->decoders().timeLimitBox()->setValue(7);
         first.window->action(QStringLiteral("actionAutoDetect"))->setChecked(true);
+        first.window->action(QStringLiteral("actionNotes"))->trigger();
+        first.window->action(QStringLiteral("actionMeasurements"))->trigger();
     }
     SimulatedWindow second(false);
     ASSERT_NE(second.window, nullptr);
     EXPECT_EQ(second.window->decoders().timeLimitSeconds(), 7);
     EXPECT_TRUE(second.window->action(QStringLiteral("actionAutoDetect"))->isChecked());
+    // The panels come back where they were; the others stay hidden.
+    for (const char *name : {"notesDock", "measurementsDock"})
+        EXPECT_TRUE(second.window->findChild<QWidget *>(QLatin1String(name))->isVisible()) << name;
+    EXPECT_FALSE(second.window->findChild<QWidget *>(QStringLiteral("detectionDock"))->isVisible());
     EXPECT_EQ(WindowPixels(*second.window), designed);
     EXPECT_EQ(second.window->form().state.LastSampleIndex, -1);
 }
@@ -60,9 +67,14 @@ TEST(RememberedChoices, ValuesThatMakeNoSenseLeaveTheDefaults)
         settings->setValue(QStringLiteral("decoding/timeLimitSeconds"), QStringLiteral("soon"));
         settings->setValue(QStringLiteral("analysis/detectAfterEveryCapture"), QStringLiteral("maybe"));
         settings->setValue(QStringLiteral("folders/export"), QStringLiteral("/no/such/folder"));
+        settings->setValue(QStringLiteral("window/panels"), QByteArray("\x00\x00\x00\xffgarbage", 11));
+        settings->setValue(QStringLiteral("window/geometry"), QStringLiteral("tall"));
     }
     SimulatedWindow w(false);
     ASSERT_NE(w.window, nullptr);
+    EXPECT_FALSE(w.window->sizedByUser());
+    for (QDockWidget *dock : w.window->findChildren<QDockWidget *>())
+        EXPECT_FALSE(dock->isVisible()) << qPrintable(dock->objectName());
     EXPECT_EQ(w.window->decoders().timeLimitSeconds(), 30);
     EXPECT_FALSE(w.window->action(QStringLiteral("actionAutoDetect"))->isChecked());
     EXPECT_TRUE(RememberedChoices::lastFolder(QStringLiteral("export")).isEmpty());
@@ -139,7 +151,7 @@ TEST(RememberedChoices, DecodersComeBackOnTheFirstCaptureAndUnknownOnesAreSkippe
         SimulatedWindow idle(false);
         QTest::qWait(50);
         EXPECT_TRUE(idle.window->decoders().decoders().isEmpty());
-        EXPECT_FALSE(idle.window->decoders().isVisible());
+        EXPECT_FALSE(idle.window->decoders().isDecoding());
     }
     UserSettings::open()->setValue(QStringLiteral("decoding/decoders"),
                                    QStringList{QStringLiteral("no-such-decoder:x=CH1"), remembered});

@@ -50,7 +50,7 @@ QByteArray AnalogFloats(const Capture &capture)
 
 } // namespace
 
-bool SigrokSessionBytes(const Capture &capture, QByteArray *archive, QString *error)
+bool SigrokSessionBytes(const Capture &capture, QByteArray *archive, QString *error, const std::vector<ZipEntry> &extra)
 {
     const std::vector<uint8_t> levels = capture.expandLogic();
     std::vector<ZipEntry> entries;
@@ -59,6 +59,7 @@ bool SigrokSessionBytes(const Capture &capture, QByteArray *archive, QString *er
     entries.push_back({"logic-1-1", QByteArray(reinterpret_cast<const char *>(levels.data()), qsizetype(levels.size()))});
     if (capture.isAnalog())
         entries.push_back({"analog-1-9-1", AnalogFloats(capture)});
+    entries.insert(entries.end(), extra.begin(), extra.end());
     QString why;
     if (!BuildZipArchive(entries, archive, &why)) {
         if (error)

@@ -90,6 +90,7 @@ void CaptureCommands::open(const QString &path)
     }
     RememberedChoices::rememberFolder(QStringLiteral("open"), path);
     emit fileUsed(path);
+    emit captureOpened(path);
     if (!warnings.isEmpty())
         emit importNotice(warnings.join(QLatin1Char('\n')));
 }

@@ -40,6 +40,9 @@ signals:
     void importNotice(const QString &text);
     // A capture file was opened, or exported in a format this program reads.
     void fileUsed(const QString &path);
+    // A capture file was opened and is in view (what it carries beside the
+    // capture may now be restored).
+    void captureOpened(const QString &path);
 
 private:
     void followCapture();

@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QMimeData>
+#include <QScreen>
+#include <QTimer>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
@@ -17,11 +21,15 @@
 #include "frame/capture_commands.h"
 #include "frame/decode_menu.h"
 #include "frame/recent_files.h"
+#include "frame/session_commands.h"
+#include "frame/window_fit.h"
+#include "export/capture_formats.h"
 #include "frame/status_panel.h"
 #include "frame/view_navigation.h"
 #include "panels/analysis_docks.h"
 #include "panels/annotation_strip.h"
 #include "panels/decoders_dock.h"
+#include "panels/notes_dock.h"
 #include "panels/overview_band.h"
 
 MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
@@ -32,12 +40,14 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     setWindowIcon(form_->windowIcon());
     // Form1 keeps its fixed size and the frame grows around it. Above it the
     // overview of the whole capture; under it the decoders' annotation
-    // strip, hidden (no height) while nothing is decoded.
-    auto *central = new QWidget(this);
+    // strip, hidden (no height) while nothing is decoded. The column keeps
+    // its own size and scrolls when the frame is made smaller.
+    auto *central = new QWidget;
     central->setObjectName(QStringLiteral("centralArea"));
     auto *column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->setSizeConstraint(QLayout::SetFixedSize);
     overview_ = new OverviewBand(*form_, central);
     column->addWidget(overview_);
     column->addWidget(form_);
@@ -52,8 +62,14 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     stripArea_->setWidget(strip_);
     stripArea_->hide();
     column->addWidget(stripArea_);
-    setCentralWidget(central);
+    auto *room = new FittingScrollArea(central, this);
+    room->setObjectName(QStringLiteral("centralRoom"));
+    setCentralWidget(room);
     form_->installEventFilter(this);
+    // Panels share the room beside and below the window, side by side or
+    // as tabs, as the user drags them.
+    setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
+    setAcceptDrops(true);
 
     navigator_ = new ViewNavigator(*form_, this);
     // The overview moves the view with the scroll bar, as the wheel does.
@@ -67,9 +83,7 @@ MainWindow::MainWindow(Form1 *form, const QString &portText, QWidget *parent)
     connect(form_, &Form1::transactionStarted, this, &MainWindow::syncRunCaption);
     connect(form_, &Form1::transactionEnded, this, &MainWindow::syncRunCaption);
 
-    // As large as menu bar + window + status bar, and no larger: the window
-    // does not stretch.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    fitToContent();
 }
 
 MainWindow::~MainWindow()
@@ -78,6 +92,10 @@ MainWindow::~MainWindow()
     // look at it or its buttons then.
     delete navigator_;
     form_->removeEventFilter(this);
+    // The panels are hidden as the frame goes: nobody around it may take
+    // that for the user's choice.
+    for (QDockWidget *dock : findChildren<QDockWidget *>())
+        QObject::disconnect(dock, nullptr, this, nullptr);
     for (auto it = mirrors_.cbegin(); it != mirrors_.cend(); ++it)
         it.key()->removeEventFilter(this);
 }
@@ -92,8 +110,101 @@ void MainWindow::followView()
 
 QAction *MainWindow::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 
+void MainWindow::fitToContent()
+{
+    if (sizedByUser_)
+        return;
+    QRect area = availableArea_;
+    if (area.isEmpty()) {
+        const QScreen *s = screen();
+        area = s ? s->availableGeometry() : QRect(0, 0, 1920, 1080);
+    }
+    // Before the first show the frame's decorations are not known: a title
+    // bar and borders of usual size are allowed for.
+    const QSize extra = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
+    const QSize wanted = FittedWindowSize(sizeHint(), minimumSizeHint(), extra, area);
+    if (wanted == size())
+        return;
+    fitting_ = true;
+    fittedSize_ = wanted;
+    resize(wanted);
+    // What the screen cannot give is taken from the panels first, so the
+    // window keeps as much of its room as they can spare.
+    shrinkPanels(Qt::Vertical, sizeHint().height() - wanted.height());
+    shrinkPanels(Qt::Horizontal, sizeHint().width() - wanted.width());
+    fitting_ = false;
+}
+
+void MainWindow::shrinkPanels(Qt::Orientation orientation, int shortfall)
+{
+    if (shortfall <= 0)
+        return;
+    const Qt::DockWidgetArea area = orientation == Qt::Vertical ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea;
+    QList<QDockWidget *> docks;
+    for (QDockWidget *d : findChildren<QDockWidget *>()) {
+        if (d->isVisible() && !d->isFloating() && dockWidgetArea(d) == area)
+            docks << d;
+    }
+    // Panels stacked in the area share the cut.
+    QList<int> sizes;
+    for (QDockWidget *d : docks) {
+        const bool v = orientation == Qt::Vertical;
+        const int now = v ? d->sizeHint().height() : d->sizeHint().width();
+        const int least = std::max(kLeastPanelSize, v ? d->minimumSizeHint().height() : d->minimumSizeHint().width());
+        sizes << std::max(least, now - shortfall / int(docks.size()));
+    }
+    // After the frame's new size has reached its layout.
+    if (!docks.isEmpty())
+        QTimer::singleShot(0, this, [this, docks, sizes, orientation] { resizeDocks(docks, sizes, orientation); });
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool done = QMainWindow::event(event);
+    // A band or panel shown, hidden or grown: the frame follows while the
+    // user has not sized it.
+    if (event->type() == QEvent::LayoutRequest && !fitting_)
+        fitToContent();
+    return done;
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!fitting_ && event->spontaneous() && event->size() != fittedSize_ && isVisible())
+        sizedByUser_ = true;
+}
+
+namespace {
+// The one local capture file of a drag, or empty.
+QString DroppedCaptureFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile())
+        return {};
+    const QString path = data->urls().first().toLocalFile();
+    return CaptureFormatForPath(path) ? path : QString();
+}
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!DroppedCaptureFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = DroppedCaptureFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop is over, so the dragging program is not kept waiting.
+    QTimer::singleShot(0, captureCommands_, [commands = captureCommands_, path] { commands->open(path); });
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    emit aboutToClose();
     // The same path as the window's own close box: the port is closed and the
     // program ends at once, also from inside a wait.
     event->accept();
@@ -158,6 +269,7 @@ void MainWindow::buildMenus()
     QMenu *recent = file->addMenu(QStringLiteral("Open &Recent"));
     recent->setObjectName(QStringLiteral("menuRecent"));
     recent_ = new RecentFiles(*form_, *captureCommands_, *this, recent);
+    sessions_ = new SessionCommands(*this, file);
     file->addMenu(exportMenu);
     file->addSeparator();
     QAction *quit = addCommand(file, QStringLiteral("actionQuit"), QStringLiteral("&Quit"),
@@ -204,6 +316,14 @@ void MainWindow::buildMenus()
     overview->setCheckable(true);
     overview->setChecked(true);
     connect(overview, &QAction::toggled, overview_, &QWidget::setVisible);
+    notes_ = new NotesDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, notes_);
+    notes_->hide();
+    QAction *notes = notes_->toggleViewAction();
+    notes->setText(QStringLiteral("&Notes panel"));
+    notes->setObjectName(QStringLiteral("actionNotes"));
+    notes->setToolTip(QStringLiteral("Free text kept with the capture when a session is saved"));
+    view->addAction(notes);
 
     QMenu *decode = menuBar()->addMenu(QStringLiteral("&Decode"));
     decode->setObjectName(QStringLiteral("menuDecode"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QRect>
 #include <QMainWindow>
 #include <QString>
 
@@ -10,6 +11,8 @@ class QMenu;
 class QPushButton;
 class QScrollArea;
 class AnalysisCommands;
+class NotesDock;
+class SessionCommands;
 class AnnotationStrip;
 class CaptureCommands;
 class DecodersDock;
@@ -40,13 +43,32 @@ public:
     AnnotationStrip &annotationStrip() { return *strip_; }
     OverviewBand &overview() { return *overview_; }
     RecentFiles &recentFiles() { return *recent_; }
+    NotesDock &notes() { return *notes_; }
+    SessionCommands &sessions() { return *sessions_; }
     QString portText() const { return portText_; }
 
     // The action of a menu command, by object name ("actionRun" ...), for tests.
     QAction *action(const QString &objectName) const;
 
+    // Until the user resizes it, the frame takes the size its window, bands
+    // and panels ask for, inside the screen's available area (tests give
+    // their own area). After a resize by the user it keeps that size.
+    void fitToContent();
+    void setAvailableArea(const QRect &area) { availableArea_ = area; fitToContent(); }
+    bool sizedByUser() const { return sizedByUser_; }
+    void setSizedByUser(bool on) { sizedByUser_ = on; }
+
+signals:
+    // The frame is closing; the program ends right after (what is to be
+    // remembered is written now).
+    void aboutToClose();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -61,6 +83,9 @@ private:
     void showAbout();
     // Keeps the annotation strip on the traces' samples.
     void followView();
+    // Takes up to `shortfall` pixels from the docked panels beside (Horizontal)
+    // or below (Vertical) the window.
+    void shrinkPanels(Qt::Orientation orientation, int shortfall);
 
     Form1 *form_;
     QString portText_;
@@ -72,8 +97,15 @@ private:
     AnnotationStrip *strip_ = nullptr;
     OverviewBand *overview_ = nullptr;
     RecentFiles *recent_ = nullptr;
+    NotesDock *notes_ = nullptr;
+    SessionCommands *sessions_ = nullptr;
+    QRect availableArea_; // empty: the screen's
+    QSize fittedSize_;    // the size fitToContent gave last
+    bool fitting_ = false;
+    bool sizedByUser_ = false;
     QScrollArea *stripArea_ = nullptr;
     static constexpr int kStripRowsShown = 8; // more rows scroll
+    static constexpr int kLeastPanelSize = 120; // a panel squeezed to fit keeps this much
     QAction *runAction_ = nullptr;
     QHash<QObject *, QAction *> mirrors_; // button -> its menu command
 };

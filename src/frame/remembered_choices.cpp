@@ -1,6 +1,7 @@
 #include "frame/remembered_choices.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QObject>
 #include <memory>
@@ -16,6 +17,24 @@ const QString kAutoDetect = QStringLiteral("analysis/detectAfterEveryCapture");
 const QString kPort = QStringLiteral("port/lastChosen");
 const QString kDecoders = QStringLiteral("decoding/decoders");
 const QString kExportFormat = QStringLiteral("export/lastFormat");
+const QString kArrangement = QStringLiteral("window/panels");
+const QString kGeometry = QStringLiteral("window/geometry");
+// Raised when the panels change in a way an older arrangement cannot describe.
+constexpr int kArrangementVersion = 1;
+
+// Where the panels are, which are shown and how large, and the frame's size
+// once the user has sized it.
+void RememberArrangement(MainWindow &window)
+{
+    auto settings = UserSettings::open();
+    if (!settings)
+        return;
+    settings->setValue(kArrangement, window.saveState(kArrangementVersion));
+    if (window.sizedByUser())
+        settings->setValue(kGeometry, window.saveGeometry());
+    else
+        settings->remove(kGeometry);
+}
 
 QString folderKey(const QString &kind) { return QStringLiteral("folders/") + kind; }
 
@@ -38,6 +57,26 @@ void attach(MainWindow &window)
 {
     if (!UserSettings::enabled())
         return;
+    // A state from another version or damaged is refused by Qt as a whole:
+    // the panels then start hidden, as on a first start.
+    window.restoreState(stored(kArrangement).toByteArray(), kArrangementVersion);
+    const QByteArray geometry = stored(kGeometry).toByteArray();
+    if (!geometry.isEmpty() && window.restoreGeometry(geometry))
+        window.setSizedByUser(true);
+    else
+        window.fitToContent();
+    // Written at each change of a panel, so a program that is killed keeps
+    // it too, and on closing for the frame's size.
+    QObject::connect(&window, &MainWindow::aboutToClose, &window, [&window] { RememberArrangement(window); });
+    for (QDockWidget *dock : window.findChildren<QDockWidget *>()) {
+        const auto changed = [&window] {
+            if (window.isVisible())
+                RememberArrangement(window);
+        };
+        QObject::connect(dock, &QDockWidget::visibilityChanged, &window, changed);
+        QObject::connect(dock, &QDockWidget::dockLocationChanged, &window, changed);
+        QObject::connect(dock, &QDockWidget::topLevelChanged, &window, changed);
+    }
     DecodersDock &decoders = window.decoders();
     // A value the panel cannot take (text, out of range) is left to the
     // panel's own clamping or ignored: the default stays.
@@ -65,8 +104,7 @@ void attach(MainWindow &window)
                 return;
             *taken = true;
             once->deleteLater();
-            for (const QString &stack : stacks)
-                window.decoders().addDecoder(stack);
+            window.decoders().addDecoders(stacks, QStringLiteral("Remembered decoders"));
         });
     }
     // Remembered as they are after every change (a result follows each one),

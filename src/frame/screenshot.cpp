@@ -127,7 +127,8 @@ void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringLi
         zoomOut();
         for (const QString &step : steps)
             RunStep(window, step);
-        QEventLoop().processEvents(); // the last layout and paint
+        // The last layouts (the frame fits itself to the screen in turns) and paint.
+        WaitFor([] { return false; }, 150);
         if (!window.grab().save(path))
             std::fprintf(stderr, "logic-analyzer: cannot write %s\n", qPrintable(path));
         window.close();

@@ -148,6 +148,34 @@ void ViewNavigator::setViewStart(int start)
     h->setValue(std::clamp(start, h->minimum(), h->maximum()));
 }
 
+void ViewNavigator::setMagnificationStep(int step)
+{
+    QScrollBar *v = form_.VScroll1;
+    step = std::clamp(step, v->minimum(), v->maximum());
+    while (v->value() != step) {
+        const int before = v->value();
+        v->triggerAction(step < before ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+        if (v->value() == before)
+            return;
+    }
+}
+
+bool ViewNavigator::placeTimeCursor(bool reference, int32_t sample)
+{
+    QScrollBar *h = form_.HScroll1;
+    setViewStart(sample);
+    const double x = kFieldLeft + double(sample - h->value()) * double(form_.state.Magnification);
+    if (sample < h->value() || x > kFieldLeft + kFieldWidth)
+        return false;
+    Click(form_.Picture1, reference ? Qt::RightButton : Qt::LeftButton, x, kTimeBandY);
+    return true;
+}
+
+void ViewNavigator::placeVoltageCursor(bool reference, float y)
+{
+    Click(form_.Picture1, reference ? Qt::RightButton : Qt::LeftButton, kFieldLeft, y);
+}
+
 void ViewNavigator::addWheelArea(QWidget *area, std::function<double(const QPointF &)> pictureXAt)
 {
     wheelAreas_.insert(area, std::move(pictureXAt));

@@ -57,6 +57,16 @@ public:
     void centreOn(int64_t sample);
     // Sets the view start, kept inside the scroll range.
     void setViewStart(int start);
+    // Moves the magnification bar with its arrows to `step` (0 = "Mag ×10"
+    // .. 6 = "Mag 1/10").
+    void setMagnificationStep(int step);
+    // Puts the reference (right button) or measuring (left button) time
+    // cursor on `sample` by a click on the drawing area, scrolling it into
+    // view first. Exact at "Mag ×1" and above; false when the sample cannot
+    // be reached.
+    bool placeTimeCursor(bool reference, int32_t sample);
+    // Puts a voltage cursor at drawing-area height y (300..440) by a click.
+    void placeVoltageCursor(bool reference, float y);
     // The wheel over `area` acts as over the traces; `pictureXAt` says where
     // on the drawing area the pointer's time lies, for Ctrl+wheel's zoom.
     void addWheelArea(QWidget *area, std::function<double(const QPointF &)> pictureXAt);

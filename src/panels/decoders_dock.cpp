@@ -222,10 +222,10 @@ void DecodersDock::catalogArrived(std::shared_ptr<const DecoderCatalog> catalog,
         reportedErrors_.clear(); // a decoder that still fails is told again
         restart();
     }
-    const QStringList waiting = waiting_;
+    const std::vector<WaitingBatch> waiting = std::move(waiting_);
     waiting_.clear();
-    for (const QString &s : waiting)
-        addDecoder(s);
+    for (const WaitingBatch &batch : waiting)
+        addDecoders(batch.stacks, batch.title, batch.skipped);
     if (dialogWaiting_ != -2) {
         const int row = dialogWaiting_;
         dialogWaiting_ = -2;
@@ -333,26 +333,42 @@ bool DecodersDock::eventFilter(QObject *watched, QEvent *event)
     return QDockWidget::eventFilter(watched, event);
 }
 
-void DecodersDock::addDecoder(const QString &stack)
+void DecodersDock::addDecoder(const QString &stack) { addDecoders({stack}, QStringLiteral("Add decoder")); }
+
+void DecodersDock::addDecoders(const QStringList &stacks, const QString &title, const QStringList &skipped)
 {
     show();
     if (!catalog_) {
         // The catalogue loads on the worker (about 0.4 s the first time).
-        waiting_ << stack;
+        waiting_.push_back({stacks, title, skipped});
         status_->setText(QStringLiteral("Loading the decoders…"));
         engine_.requestCatalog();
         return;
     }
-    DecoderStack parsed;
-    QString error;
-    if (!ParseDecoderStack(stack, *catalog_, &parsed, &error)) {
-        ReportWarning(QStringLiteral("Add decoder"), error);
-        return;
+    QStringList refused;
+    bool added = false;
+    for (const QString &stack : stacks) {
+        DecoderStack parsed;
+        QString error;
+        if (!ParseDecoderStack(stack, *catalog_, &parsed, &error)) {
+            refused << error;
+            continue;
+        }
+        stacks_ << FormatDecoderStack(parsed);
+        list_->addItem(stacks_.last());
+        list_->setCurrentRow(list_->count() - 1);
+        added = true;
     }
-    stacks_ << FormatDecoderStack(parsed);
-    list_->addItem(stacks_.last());
-    list_->setCurrentRow(list_->count() - 1);
-    restart();
+    if (added)
+        restart();
+    if (skipped.isEmpty() && refused.size() == 1 && stacks.size() == 1) {
+        ReportWarning(title, refused.first());
+    } else if (!skipped.isEmpty() || !refused.isEmpty()) {
+        QStringList lines = skipped;
+        for (const QString &why : refused)
+            lines << QStringLiteral("a decoder: %1").arg(why);
+        ReportWarning(title, QStringLiteral("Left out:\n• %1").arg(lines.join(QStringLiteral("\n• "))));
+    }
 }
 
 void DecodersDock::openAddDialog() { openDialog(-1); }
@@ -435,6 +451,7 @@ void DecodersDock::removeSelected()
 
 void DecodersDock::removeAll()
 {
+    waiting_.clear(); // also those still waiting for the catalogue
     stacks_.clear();
     list_->clear();
     restart();

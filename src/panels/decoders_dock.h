@@ -37,6 +37,10 @@ public:
     // Adds a decoder stack ("uart:rx=CH1:baudrate=115200"); a stack the
     // catalogue refuses is reported in a message and not kept.
     void addDecoder(const QString &stack);
+    // Adds several at once and decodes once: what the catalogue refuses is
+    // told in one message titled `title`, after the lines of `skipped` (what
+    // the caller already had to leave out), and not kept.
+    void addDecoders(const QStringList &stacks, const QString &title, const QStringList &skipped = {});
     // Decode → Add decoder… and the panel's Edit…: the dialog opens once the
     // catalogue has loaded (at once after the first time). Edit works on the
     // selected decoder.
@@ -125,7 +129,12 @@ private:
     DecodeEngine engine_;
     std::shared_ptr<const DecoderCatalog> catalog_;
     QStringList stacks_;
-    QStringList waiting_;   // added before the catalogue was loaded
+    struct WaitingBatch {
+        QStringList stacks;
+        QString title;
+        QStringList skipped;
+    };
+    std::vector<WaitingBatch> waiting_; // added before the catalogue was loaded
     int dialogWaiting_ = -2; // row to edit (-1: a new one) once the catalogue is there; -2: none
     int dialogEditRow_ = -1;
     AddDecoderDialog *dialog_ = nullptr;
