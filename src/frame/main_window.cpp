@@ -5,6 +5,7 @@
 #include <QDockWidget>
 #include <QMimeData>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QLayout>
 #include <QMenuBar>
@@ -122,7 +123,11 @@ void MainWindow::fitToContent()
     // Before the first show the frame's decorations are not known: a title
     // bar and borders of usual size are allowed for.
     const QSize extra = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
-    const QSize wanted = FittedWindowSize(sizeHint(), minimumSizeHint(), extra, area);
+    QSize hint = sizeHint();
+    // Shorter than the column: its vertical scroll bar takes width beside it.
+    if (FittedWindowSize(hint, minimumSizeHint(), extra, area).height() < hint.height())
+        hint.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize wanted = FittedWindowSize(hint, minimumSizeHint(), extra, area);
     if (wanted == size())
         return;
     fitting_ = true;
