@@ -10,14 +10,17 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target logic-analyzer
 mkdir -p docs
-QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
+# A desktop screen of 1920 x 1080: the frame fits itself to the screen, and
+# the offscreen platform's own screen is smaller than any desktop's.
+run=(env QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.json")
+"${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/framed-window.png
-QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
+"${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/analysis-panels.png --screenshot-actions actionDetect,actionMeasurements
-QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
+"${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/decoding.png \
   --screenshot-actions "rate:1MHz,decode:uart:rx=CH1:format=ascii,mag:3,view:3950,tab:Byte streams"
 # Halfway through a read-back: the simulator paced at the line speed.
-QT_QPA_PLATFORM=offscreen ./build/logic-analyzer --no-settings --simulate --sim-time-scale 0 \
+"${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-time-scale 0 \
   --screenshot docs/overview-reading.png --screenshot-actions "rate:2MHz,reading:50"
 echo "docs/framed-window.png docs/analysis-panels.png docs/decoding.png docs/overview-reading.png"

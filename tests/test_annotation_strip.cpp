@@ -156,7 +156,23 @@ TEST(AnnotationStrip, FindsTheAnnotationUnderItsMiddleAndReportsDoubleClicks)
     strip.setView(1500, 0.5f, 60);
     strip.resize(800, strip.sizeHint().height());
     ASSERT_GT(strip.rowCount(), 0);
-    EXPECT_EQ(strip.sizeHint().height(), strip.rowCount() * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);
+    // Each decoder's rows under a header line naming it; the rows' titles
+    // are drawn in full over their left ends, so the header is no row.
+    int headers = 0;
+    for (int r = 0; r < strip.rowCount(); ++r) {
+        EXPECT_EQ(strip.rowAt(strip.rowTop(r)), r);
+        EXPECT_EQ(strip.rowAt(strip.rowTop(r) + AnnotationStrip::kRowHeight - 1), r);
+        if (strip.headerText(r).isEmpty())
+            continue;
+        ++headers;
+        EXPECT_EQ(strip.rowAt(strip.rowTop(r) - 1), -1);
+        EXPECT_TRUE(strip.headerText(r).startsWith(strip.rowTitle(r).section(QLatin1Char(':'), 0, 0)))
+            << strip.headerText(r).toStdString();
+    }
+    EXPECT_GE(headers, 1);
+    EXPECT_TRUE(strip.headerText(0).contains(QStringLiteral("  "))) << strip.headerText(0).toStdString(); // "uart-1  UART"
+    EXPECT_EQ(strip.sizeHint().height(), strip.rowCount() * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin +
+                                             headers * AnnotationStrip::kHeaderHeight);
     int found = 0;
     for (int r = 0; r < strip.rowCount(); ++r) {
         for (const AnnotationBox &box : strip.boxes(r)) {
@@ -164,7 +180,7 @@ TEST(AnnotationStrip, FindsTheAnnotationUnderItsMiddleAndReportsDoubleClicks)
                 continue;
             const DecodeAnnotation *a = box.annotation;
             const QPoint middle(60 + int((double(a->start + a->end) / 2 - 1500) * 0.5),
-                                AnnotationStrip::kMargin + r * AnnotationStrip::kRowHeight + 9);
+                                strip.rowTop(r) + 9);
             QString instance;
             EXPECT_EQ(strip.annotationAt(middle, &instance), a) << strip.rowTitle(r).toStdString();
             EXPECT_TRUE(strip.rowTitle(r).startsWith(instance + QStringLiteral(": ")));
@@ -177,7 +193,7 @@ TEST(AnnotationStrip, FindsTheAnnotationUnderItsMiddleAndReportsDoubleClicks)
 
     const AnnotationBox box = strip.boxes(0).front();
     QSignalSpy activated(&strip, &AnnotationStrip::annotationActivated);
-    QTest::mouseDClick(&strip, Qt::LeftButton, {}, QPoint(60 + int((box.x1 + box.x2) / 2), 11));
+    QTest::mouseDClick(&strip, Qt::LeftButton, {}, QPoint(60 + int((box.x1 + box.x2) / 2), strip.rowTop(0) + 9));
     ASSERT_EQ(activated.size(), 1);
     EXPECT_EQ(activated[0][0].toString(), QStringLiteral("uart-1"));
     EXPECT_EQ(activated[0][1].toLongLong(), box.annotation->start);
@@ -231,7 +247,7 @@ TEST(AnnotationStrip, PaintsBoxesInsideTheFieldOnly)
     const QRgb background = image.pixel(779, 1);
     int inside = 0;
     for (int r = 0; r < strip.rowCount(); ++r) {
-        const int y = AnnotationStrip::kMargin + r * AnnotationStrip::kRowHeight + 5;
+        const int y = strip.rowTop(r) + 5;
         for (const AnnotationBox &box : strip.boxes(r)) {
             if (box.x2 - box.x1 >= 6) {
                 EXPECT_NE(image.pixel(40 + int(box.x1) + 3, y), background) << strip.rowTitle(r).toStdString();

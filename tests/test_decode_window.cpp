@@ -129,7 +129,7 @@ TEST(AnnotationStripInWindow, LiesUnderTheTracesAndGoesWithTheDecoders)
             while (stripRow < strip.rowCount() && !strip.rowTitle(stripRow).endsWith(row->description))
                 ++stripRow;
             ASSERT_LT(stripRow, strip.rowCount());
-            const QPoint local(strip.mapFromGlobal(global).x(), 2 + stripRow * AnnotationStrip::kRowHeight + 9);
+            const QPoint local(strip.mapFromGlobal(global).x(), strip.rowTop(stripRow) + 9);
             const DecodeAnnotation *found = strip.annotationAt(local);
             ASSERT_NE(found, nullptr) << "mag step " << step << " sample " << middle;
             EXPECT_LE(found->start, middle);
@@ -147,7 +147,7 @@ TEST(AnnotationStripInWindow, LiesUnderTheTracesAndGoesWithTheDecoders)
     while (!strip.rowTitle(stripRow).endsWith(row->description))
         ++stripRow;
     const QPoint inBox(strip.mapFromGlobal(form.Picture1->mapToGlobal(QPoint(45, 0))).x(),
-                       2 + stripRow * AnnotationStrip::kRowHeight + 9);
+                       strip.rowTop(stripRow) + 9);
     QTest::mouseDClick(&strip, Qt::LeftButton, {}, inBox);
     EXPECT_EQ(form.state.XRefSample, first.start);
     EXPECT_EQ(form.state.XAxisSample, first.end);
@@ -161,7 +161,7 @@ TEST(AnnotationStripInWindow, LiesUnderTheTracesAndGoesWithTheDecoders)
     ASSERT_GT(strip.rowCount(), 8);
     QWidget *area = sim.window->findChild<QWidget *>(QStringLiteral("annotationStripArea"));
     ASSERT_NE(area, nullptr);
-    EXPECT_EQ(area->height(), 8 * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);
+    EXPECT_EQ(area->height(), strip.heightOfRows(8));
 
     // Without decoders the strip is gone and the window has its old size.
     dock.hide();

@@ -128,15 +128,21 @@ void MainWindow::fitToContent()
     if (FittedWindowSize(hint, minimumSizeHint(), extra, area).height() < hint.height())
         hint.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const QSize wanted = FittedWindowSize(hint, minimumSizeHint(), extra, area);
-    if (wanted == size())
-        return;
     fitting_ = true;
-    fittedSize_ = wanted;
-    resize(wanted);
+    if (wanted != size()) {
+        fittedSize_ = wanted;
+        resize(wanted);
+    }
     // What the screen cannot give is taken from the panels first, so the
-    // window keeps as much of its room as they can spare.
-    shrinkPanels(Qt::Vertical, sizeHint().height() - wanted.height());
-    shrinkPanels(Qt::Horizontal, sizeHint().width() - wanted.width());
+    // window keeps as much of its room as they can spare: once the new size
+    // has reached the layout, what the column still lacks is known.
+    QTimer::singleShot(0, this, [this] {
+        if (sizedByUser_)
+            return;
+        const QSize lack = centralWidget()->sizeHint() - centralWidget()->size();
+        shrinkPanels(Qt::Vertical, lack.height());
+        shrinkPanels(Qt::Horizontal, lack.width());
+    });
     fitting_ = false;
 }
 
@@ -144,23 +150,24 @@ void MainWindow::shrinkPanels(Qt::Orientation orientation, int shortfall)
 {
     if (shortfall <= 0)
         return;
-    const Qt::DockWidgetArea area = orientation == Qt::Vertical ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea;
+    const bool v = orientation == Qt::Vertical;
+    const Qt::DockWidgetArea area = v ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea;
     QList<QDockWidget *> docks;
     for (QDockWidget *d : findChildren<QDockWidget *>()) {
         if (d->isVisible() && !d->isFloating() && dockWidgetArea(d) == area)
             docks << d;
     }
-    // Panels stacked in the area share the cut.
+    // Panels stacked in the area share the cut, each down to a usable size.
     QList<int> sizes;
+    bool smaller = false;
     for (QDockWidget *d : docks) {
-        const bool v = orientation == Qt::Vertical;
-        const int now = v ? d->sizeHint().height() : d->sizeHint().width();
+        const int now = v ? d->height() : d->width();
         const int least = std::max(kLeastPanelSize, v ? d->minimumSizeHint().height() : d->minimumSizeHint().width());
         sizes << std::max(least, now - shortfall / int(docks.size()));
+        smaller = smaller || sizes.last() < now;
     }
-    // After the frame's new size has reached its layout.
-    if (!docks.isEmpty())
-        QTimer::singleShot(0, this, [this, docks, sizes, orientation] { resizeDocks(docks, sizes, orientation); });
+    if (smaller)
+        resizeDocks(docks, sizes, orientation);
 }
 
 bool MainWindow::event(QEvent *event)
@@ -340,7 +347,7 @@ void MainWindow::buildMenus()
         overview_->setDecodeResult(result);
         strip_->setResult(std::move(result));
         const int rows = std::min(strip_->rowCount(), kStripRowsShown);
-        stripArea_->setFixedHeight(rows * AnnotationStrip::kRowHeight + 2 * AnnotationStrip::kMargin);
+        stripArea_->setFixedHeight(strip_->heightOfRows(rows));
         stripArea_->setVisible(rows > 0);
         followView();
     });

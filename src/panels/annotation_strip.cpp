@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kTitleGap = 4; // between a row title and the field
+constexpr int kTitlePadding = 3; // around a row's title on its translucent ground
 
 } // namespace
 
@@ -32,6 +32,14 @@ void AnnotationStrip::setResult(std::shared_ptr<const DecodeResult> result)
 {
     result_ = std::move(result);
     rows_ = result_ ? AnnotationRows(*result_) : std::vector<AnnotationRowInfo>();
+    tops_.clear();
+    int y = kMargin;
+    for (const AnnotationRowInfo &info : rows_) {
+        if (info.firstOfInstance)
+            y += kHeaderHeight;
+        tops_.push_back(y);
+        y += kRowHeight;
+    }
     layoutDirty_ = true;
     updateGeometry();
     update();
@@ -73,12 +81,36 @@ QString AnnotationStrip::rowTitle(int row) const
     return row >= 0 && row < rowCount() ? rows_[size_t(row)].title : QString();
 }
 
+int AnnotationStrip::rowTop(int row) const
+{
+    return row >= 0 && row < rowCount() ? tops_[size_t(row)] : kMargin;
+}
+
+int AnnotationStrip::heightOfRows(int rows) const
+{
+    rows = std::min(rows, rowCount());
+    return rows <= 0 ? 0 : rowTop(rows - 1) + kRowHeight + kMargin;
+}
+
 int AnnotationStrip::rowAt(int y) const
 {
-    if (y < kMargin)
+    // The last row starting at or above y, if y lies within it.
+    const auto after = std::upper_bound(tops_.begin(), tops_.end(), y);
+    if (after == tops_.begin())
         return -1;
-    const int row = (y - kMargin) / kRowHeight;
-    return row < rowCount() ? row : -1;
+    const int row = int(after - tops_.begin()) - 1;
+    return y < tops_[size_t(row)] + kRowHeight ? row : -1;
+}
+
+QString AnnotationStrip::headerText(int row) const
+{
+    if (row < 0 || row >= rowCount() || !rows_[size_t(row)].firstOfInstance)
+        return QString();
+    const DecodeInstanceResult *instance = rows_[size_t(row)].instance;
+    if (!instance)
+        return QStringLiteral("Decoding");
+    const QString decoder = instance->decoder ? instance->decoder->name : instance->decoderId;
+    return decoder.isEmpty() ? instance->name : instance->name + QStringLiteral("  ") + decoder;
 }
 
 const std::vector<AnnotationBox> &AnnotationStrip::boxes(int row) const
@@ -111,8 +143,7 @@ const DecodeAnnotation *AnnotationStrip::annotationAt(const QPoint &p, QString *
 
 QSize AnnotationStrip::sizeHint() const
 {
-    const int height = rows_.empty() ? 0 : rowCount() * kRowHeight + 2 * kMargin;
-    return QSize(fieldLeft_ + kFieldWidth, height);
+    return QSize(fieldLeft_ + kFieldWidth, heightOfRows(rowCount()));
 }
 
 QString AnnotationStrip::toolTipAt(const QPoint &p) const
@@ -164,50 +195,61 @@ void AnnotationStrip::paintEvent(QPaintEvent *)
         return;
     ensureLayout();
     const QFontMetricsF metrics(font());
-    const int titleWidth = fieldLeft_ - kTitleGap;
-    const QColor separator = palette().color(QPalette::Mid);
     const QRect field(fieldLeft_, 0, kFieldWidth, height());
     for (int r = 0; r < rowCount(); ++r) {
         const AnnotationRowInfo &info = rows_[size_t(r)];
         const int top = rowTop(r);
-        if (info.firstOfInstance && r > 0) {
-            painter.setPen(separator);
-            painter.drawLine(0, top, fieldLeft_ + kFieldWidth - 1, top);
-        }
-        if (titleWidth > 0)
-            paintTitle(painter, info, QRect(0, top, titleWidth, kRowHeight));
+        if (info.firstOfInstance)
+            paintHeader(painter, r);
         painter.save();
         painter.setClipRect(field);
         painter.setRenderHint(QPainter::Antialiasing);
         PaintAnnotationBoxes(painter, boxes_[size_t(r)], fieldLeft_, top, kRowHeight, metrics);
         painter.restore();
+        paintTitle(painter, info, top);
     }
 }
 
-void AnnotationStrip::paintTitle(QPainter &painter, const AnnotationRowInfo &info, const QRect &room) const
+void AnnotationStrip::paintHeader(QPainter &painter, int row) const
 {
-    // The whole title when it fits, else the row's own name (the separators
-    // group an instance's rows), in a smaller condensed font if need be; what
-    // still does not fit loses its middle, since rows of one decoder often
-    // differ only at the end ("MOSI data", "MOSI bits"). The tooltip has it all.
-    QFont small = font();
-    small.setPixelSize(std::max(8, QFontInfo(font()).pixelSize() - 2));
-    small.setStretch(QFont::SemiCondensed);
-    const QFontMetrics normal(font()), condensed(small);
-    QString text = info.title;
-    QFont chosen = font();
-    if (normal.horizontalAdvance(text) > room.width()) {
-        text = info.shortTitle;
-        if (normal.horizontalAdvance(text) > room.width()) {
-            chosen = small;
-            text = condensed.elidedText(text, Qt::ElideMiddle, room.width());
-        }
+    // The decoder's name across the strip, on the ground of a header, with
+    // a rule above it between decoders.
+    const QRect line(0, rowTop(row) - kHeaderHeight, fieldLeft_ + kFieldWidth, kHeaderHeight);
+    painter.fillRect(line, palette().color(QPalette::AlternateBase));
+    if (row > 0) {
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawLine(line.left(), line.top(), line.right(), line.top());
     }
+    QFont bold = font();
+    bold.setBold(true);
     painter.save();
-    painter.setFont(chosen);
+    painter.setFont(bold);
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(room, Qt::AlignRight | Qt::AlignVCenter, text);
+    painter.drawText(line.adjusted(kTitlePadding, 0, -kTitlePadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     headerText(row));
     painter.restore();
+}
+
+void AnnotationStrip::paintTitle(QPainter &painter, const AnnotationRowInfo &info, int top) const
+{
+    // The row's own name in full over the left end of its row, on a
+    // translucent ground: the annotations stay visible under it, and the
+    // decoder is named by the header above. The margin left of the field is
+    // too narrow for any name. An error line has no name of its own.
+    if (!info.row)
+        return;
+    const QFontMetrics metrics(font());
+    const QString text = info.shortTitle;
+    // A pixel to spare: whole-pixel advances round, and a text given exactly
+    // its advance may still be elided.
+    const int width = std::min(metrics.horizontalAdvance(text) + 2 * kTitlePadding + 2, kFieldWidth / 3);
+    const QRect ground(fieldLeft_, top + 2, width, kRowHeight - 4);
+    QColor base = palette().color(QPalette::Base);
+    base.setAlpha(200);
+    painter.fillRect(ground, base);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(ground.adjusted(kTitlePadding, 0, -kTitlePadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics.elidedText(text, Qt::ElideMiddle, width - 2 * kTitlePadding - 1));
 }
 
 void AnnotationStrip::mouseDoubleClickEvent(QMouseEvent *event)

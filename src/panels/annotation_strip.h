@@ -22,6 +22,7 @@ class AnnotationStrip : public QWidget {
 public:
     static constexpr int kRowHeight = 18;
     static constexpr int kMargin = 2;       // above the first row and below the last
+    static constexpr int kHeaderHeight = 15; // the line naming a decoder above its rows
     static constexpr int kFieldWidth = 700; // as the traces' field
 
     explicit AnnotationStrip(QWidget *parent = nullptr);
@@ -35,8 +36,17 @@ public:
 
     int rowCount() const { return int(rows_.size()); }
     QString rowTitle(int row) const; // "uart-1: RX data"; empty out of range
-    // The row under y in widget coordinates, -1 when none.
+    // The row under y in widget coordinates, -1 when none (also on a
+    // decoder's header line).
     int rowAt(int y) const;
+    // Top of a row in widget coordinates: the rows above and the header line
+    // of each decoder up to this row's own.
+    int rowTop(int row) const;
+    // Height the first `rows` rows take with their headers and the margins.
+    int heightOfRows(int rows) const;
+    // The header line of the decoder whose rows start at `row`
+    // ("uart-1  UART"); empty when none starts there.
+    QString headerText(int row) const;
     // The boxes of a row as laid out for the current view (field pixels).
     const std::vector<AnnotationBox> &boxes(int row) const;
 
@@ -61,12 +71,13 @@ protected:
 private:
     AnnotationView view() const;
     void ensureLayout() const;
-    int rowTop(int row) const { return kMargin + row * kRowHeight; }
     QString toolTipAt(const QPoint &p) const;
-    void paintTitle(QPainter &painter, const AnnotationRowInfo &info, const QRect &room) const;
+    void paintHeader(QPainter &painter, int row) const;
+    void paintTitle(QPainter &painter, const AnnotationRowInfo &info, int top) const;
 
     std::shared_ptr<const DecodeResult> result_;
     std::vector<AnnotationRowInfo> rows_; // follows the result only
+    std::vector<int> tops_;               // rowTop of each row
     int viewStart_ = 0;
     float magnification_ = 1;
     int fieldLeft_ = 40;
