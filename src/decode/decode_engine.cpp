@@ -26,6 +26,12 @@ constexpr int64_t kChunkSamples = 4096;
 // How long the engine's owner waits for its worker when it goes.
 constexpr auto kWorkerGrace = std::chrono::seconds(1);
 
+// A live run waiting for samples looks at its control this often: a stop
+// that comes without a wake-up is seen this late at worst.
+constexpr auto kLiveWait = std::chrono::milliseconds(10);
+// A live run hands out what it has decoded so far at most this often.
+constexpr auto kPartialEvery = std::chrono::milliseconds(40);
+
 GHashTable *NewVariantTable()
 {
     return g_hash_table_new_full(g_str_hash, g_str_equal, g_free, reinterpret_cast<GDestroyNotify>(g_variant_unref));
@@ -59,6 +65,27 @@ bool MentionsInstance(const QString &text, const QString &name)
 
 } // namespace
 
+// Samples handed from the engine, on the UI thread, to a live run on the
+// worker.
+struct LiveDecodeFeed {
+    explicit LiveDecodeFeed(uint64_t rate) : sampleRateHz(rate) {}
+    const uint64_t sampleRateHz;
+    std::mutex mutex;
+    std::condition_variable wake;
+    // Guarded by mutex:
+    std::vector<uint8_t> arrived;   // fed and not yet taken by the run
+    std::optional<Capture> capture; // the capture that arrived: the run ends
+
+    // Wakes the run, which then looks at what came and at its control.
+    void nudge()
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex); // not between its look and its wait
+        }
+        wake.notify_all();
+    }
+};
+
 // Drives the library through one run: one session per stack, so a stack that
 // fails to start or whose decoder raises does not stop the others. The steps
 // are apart (open the sessions, feed samples, close them) so that a run can
@@ -66,16 +93,62 @@ bool MentionsInstance(const QString &text, const QString &name)
 class DecodeRunner {
 public:
     using Progress = std::function<void(int percent)>;
+    using Partial = std::function<void(std::shared_ptr<const DecodeResult>)>;
 
     static std::shared_ptr<DecodeResult> run(const Capture &capture, DecodeRequest request, uint64_t generation,
                                              std::shared_ptr<const DecoderCatalog> catalog,
                                              const DecodeLimits &limits, DecodeControl &control,
                                              const Progress &progress)
     {
+        auto result = prepare(capture.sampleRateHz(), request, generation, std::move(catalog), limits, control);
+        result->sampleCount = capture.sampleCount();
+        if (result->stopped() || !result->error.isEmpty())
+            return result;
+        if (capture.isEmpty() || capture.sampleCount() <= 0 || capture.sampleRateHz() == 0) {
+            result->error = QStringLiteral("there is no capture to decode");
+            return result;
+        }
+        DecodeRunner runner(result.get(), request, limits, control);
+        runner.decode(capture.expandLogic(), progress);
+        finishRows(*result);
+        return result;
+    }
+
+    // Decodes the samples of a live feed as they come, then the rest of the
+    // capture that arrived. When that capture is not the one fed, nothing
+    // is returned and `redo` holds it, to be decoded anew.
+    static std::shared_ptr<DecodeResult> runLive(LiveDecodeFeed &feed, DecodeRequest request, uint64_t generation,
+                                                 const DecodeLimits &limits, DecodeControl &control,
+                                                 const Partial &partial, std::optional<Capture> *redo)
+    {
+        auto result = prepare(feed.sampleRateHz, request, generation, nullptr, limits, control);
+        if (!result->stopped() && result->error.isEmpty()) {
+            DecodeRunner runner(result.get(), request, limits, control);
+            if (!runner.decodeLive(feed, partial)) {
+                *redo = std::move(runner.differing_);
+                return nullptr;
+            }
+            finishRows(*result);
+        } else {
+            // Nothing will be decoded: the capture is waited for all the same,
+            // so the run ends where a live run ends.
+            std::unique_lock<std::mutex> lock(feed.mutex);
+            while (!feed.capture && !control.stopRequested())
+                feed.wake.wait_for(lock, kLiveWait);
+        }
+        return result;
+    }
+
+private:
+    // A result for the request, checked against the catalogue; it carries
+    // why nothing can be decoded, or that the run was stopped meanwhile.
+    static std::shared_ptr<DecodeResult> prepare(uint64_t sampleRateHz, DecodeRequest &request, uint64_t generation,
+                                                 std::shared_ptr<const DecoderCatalog> catalog,
+                                                 const DecodeLimits &limits, DecodeControl &control)
+    {
         auto result = std::make_shared<DecodeResult>();
         result->generation = generation;
-        result->sampleRateHz = capture.sampleRateHz();
-        result->sampleCount = capture.sampleCount();
+        result->sampleRateHz = sampleRateHz;
         // The catalogue first: it takes the library lock itself when it loads.
         result->catalog = catalog ? std::move(catalog) : LoadDecoderCatalog(&control);
         if (control.stopRequested()) {
@@ -89,24 +162,19 @@ public:
             return result;
         }
         QString error;
-        if (!ValidateDecodeRequest(&request, *result->catalog, &error)) {
+        if (!ValidateDecodeRequest(&request, *result->catalog, &error))
             result->error = error;
-            return result;
-        }
-        if (capture.isEmpty() || capture.sampleCount() <= 0 || capture.sampleRateHz() == 0) {
-            result->error = QStringLiteral("there is no capture to decode");
-            return result;
-        }
-        DecodeRunner runner(result.get(), request, limits, control);
-        runner.decode(capture.expandLogic(), progress);
-        for (DecodeInstanceResult &instance : result->instances) {
-            for (DecodeRow &row : instance.rows)
-                row.finish();
-        }
         return result;
     }
 
-private:
+    static void finishRows(DecodeResult &result)
+    {
+        for (DecodeInstanceResult &instance : result.instances) {
+            for (DecodeRow &row : instance.rows)
+                row.finish();
+        }
+    }
+
     struct Stack {
         DecodeRunner *runner = nullptr;
         int index = 0;
@@ -159,7 +227,86 @@ private:
         open(log);
         feed(samples, 0, int64_t(samples.size()), log, progress);
         close(log);
+        endRun(log, guard);
+    }
 
+    // Decodes the samples of the feed as they come; false (with the capture
+    // in differing_) when the capture that arrived is not the one fed.
+    bool decodeLive(LiveDecodeFeed &live, const Partial &partial)
+    {
+        using Clock = std::chrono::steady_clock;
+        const auto library = decode_internal::LockLibrary();
+        decode_internal::LogCapture log;
+        started_ = Clock::now();
+        std::optional<decode_internal::RunGuard> guard;
+        if (limits_.interruptible)
+            guard.emplace(control_, limits_.timeLimitSeconds);
+        guard_ = guard ? &*guard : nullptr;
+
+        open(log);
+        std::vector<uint8_t> samples;
+        samples.reserve(size_t(Capture::kMaxTime) + 1);
+        int64_t fed = 0;
+        uint32_t shown = 0;
+        Clock::time_point lastShown;
+        bool same = true;
+        for (;;) {
+            std::optional<Capture> capture;
+            {
+                std::unique_lock<std::mutex> lock(live.mutex);
+                while (live.arrived.empty() && !live.capture && !control_.stopRequested()) {
+                    const auto waitFrom = Clock::now();
+                    live.wake.wait_for(lock, kLiveWait);
+                    // Waiting for the instrument is not the decoders' time:
+                    // the deadline moves on while the run waits.
+                    const auto waited = Clock::now() - waitFrom;
+                    started_ += waited;
+                    if (guard_)
+                        guard_->postpone(waited);
+                }
+                samples.insert(samples.end(), live.arrived.begin(), live.arrived.end());
+                live.arrived.clear();
+                capture.swap(live.capture);
+            }
+            if (stopNow())
+                break;
+            if (capture) {
+                const std::vector<uint8_t> all = capture->expandLogic();
+                same = capture->sampleRateHz() == result_->sampleRateHz && all.size() >= samples.size()
+                       && std::equal(samples.begin(), samples.end(), all.begin());
+                if (!same) {
+                    differing_ = std::move(capture);
+                    break;
+                }
+                result_->sampleCount = capture->sampleCount();
+                feed(all, fed, int64_t(all.size()), log, {});
+                break;
+            }
+            feed(samples, fed, int64_t(samples.size()), log, {});
+            fed = int64_t(samples.size());
+            if (partial && order_ != shown && Clock::now() - lastShown >= kPartialEvery) {
+                partial(snapshot());
+                shown = order_;
+                lastShown = Clock::now();
+            }
+        }
+        close(log);
+        endRun(log, guard);
+        return same;
+    }
+
+    // What has been decoded so far, as a result of its own.
+    std::shared_ptr<const DecodeResult> snapshot() const
+    {
+        auto copy = std::make_shared<DecodeResult>(*result_);
+        copy->sampleCount = result_->decodedSamples;
+        finishRows(*copy);
+        return copy;
+    }
+
+    // After the sessions are closed: why the run stopped and who failed.
+    void endRun(decode_internal::LogCapture &log, std::optional<decode_internal::RunGuard> &guard)
+    {
         // Which stack the stop caught in the library, before the guard goes.
         int stoppedStack = -1;
         if (guard_) {
@@ -478,6 +625,7 @@ private:
     std::vector<Stack> stacks_;
     uint32_t order_ = 0;        // annotations kept so far
     int overLimitInstance_ = -1; // the instance whose annotation went over the limit
+    std::optional<Capture> differing_; // a live run's capture that is not the one fed
 };
 
 std::shared_ptr<const DecodeResult> DecodeNow(const Capture &capture, const DecodeRequest &request,
@@ -497,6 +645,7 @@ struct DecodeEngine::Shared {
         DecodeRequest request;
         DecodeLimits limits;
         std::shared_ptr<DecodeControl> control;
+        std::shared_ptr<LiveDecodeFeed> live; // a live run's samples; null for a whole capture
     };
 
     std::mutex mutex;
@@ -551,6 +700,7 @@ DecodeEngine::~DecodeEngine()
     }
     s.quit.stop(DecodeStopReason::Cancelled);
     s.wake.notify_all();
+    dropLive();
     if (!worker_.joinable())
         return;
     bool ended = false;
@@ -575,6 +725,20 @@ void DecodeEngine::startWorker()
 
 uint64_t DecodeEngine::start(const Capture &capture, const DecodeRequest &request)
 {
+    return queue(capture, request, nullptr);
+}
+
+uint64_t DecodeEngine::startLive(uint64_t sampleRateHz, const DecodeRequest &request)
+{
+    auto feed = std::make_shared<LiveDecodeFeed>(sampleRateHz);
+    const uint64_t generation = queue(Capture(), request, feed);
+    live_ = std::move(feed);
+    return generation;
+}
+
+uint64_t DecodeEngine::queue(const Capture &capture, const DecodeRequest &request,
+                             std::shared_ptr<LiveDecodeFeed> live)
+{
     Shared &s = *shared_;
     const uint64_t generation = ++s.generation;
     {
@@ -582,30 +746,70 @@ uint64_t DecodeEngine::start(const Capture &capture, const DecodeRequest &reques
         if (s.latest)
             s.latest->stop(DecodeStopReason::Cancelled);
         s.latest = std::make_shared<DecodeControl>();
-        s.pending = Shared::Job{generation, capture, request, limits_, s.latest};
+        s.pending = Shared::Job{generation, capture, request, limits_, s.latest, std::move(live)};
         s.busy = true;
     }
+    dropLive();
     startWorker();
     return generation;
+}
+
+void DecodeEngine::feed(const uint8_t *samples, size_t count)
+{
+    if (!live_ || count == 0)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(live_->mutex);
+        live_->arrived.insert(live_->arrived.end(), samples, samples + count);
+    }
+    live_->wake.notify_all();
+}
+
+bool DecodeEngine::finish(const Capture &capture)
+{
+    if (!live_)
+        return false;
+    {
+        std::lock_guard<std::mutex> guard(live_->mutex);
+        live_->capture = capture;
+    }
+    live_->wake.notify_all();
+    live_.reset();
+    return true;
+}
+
+void DecodeEngine::dropLive()
+{
+    // The run, stopped or superseded, sees it at once rather than at its
+    // next look.
+    if (live_)
+        live_->nudge();
+    live_.reset();
 }
 
 void DecodeEngine::cancel()
 {
     Shared &s = *shared_;
     ++s.generation;
-    std::lock_guard<std::mutex> guard(s.mutex);
-    s.pending.reset();
-    if (s.latest)
-        s.latest->stop(DecodeStopReason::Cancelled);
+    {
+        std::lock_guard<std::mutex> guard(s.mutex);
+        s.pending.reset();
+        if (s.latest)
+            s.latest->stop(DecodeStopReason::Cancelled);
+    }
+    dropLive();
 }
 
 void DecodeEngine::stop()
 {
     Shared &s = *shared_;
-    std::lock_guard<std::mutex> guard(s.mutex);
-    // A run not started yet starts stopped and delivers an empty result.
-    if (s.latest)
-        s.latest->stop(DecodeStopReason::User);
+    {
+        std::lock_guard<std::mutex> guard(s.mutex);
+        // A run not started yet starts stopped and delivers an empty result.
+        if (s.latest)
+            s.latest->stop(DecodeStopReason::User);
+    }
+    dropLive();
 }
 
 uint64_t DecodeEngine::generation() const { return shared_->generation.load(); }
@@ -639,6 +843,7 @@ void DecodeEngine::reloadCatalog()
         s.reloadWanted = true;
         s.busy = true;
     }
+    dropLive();
     startWorker();
 }
 
@@ -680,11 +885,29 @@ void DecodeEngine::work(std::shared_ptr<Shared> shared)
                     emit e->progress(generation, percent);
             });
         };
-        std::shared_ptr<const DecodeResult> result = DecodeRunner::run(
-            job->capture, std::move(job->request), generation, nullptr, job->limits, *job->control, report);
+        std::shared_ptr<const DecodeResult> result;
+        if (job->live) {
+            const auto partial = [&s, generation](std::shared_ptr<const DecodeResult> part) {
+                s.post([generation, part](DecodeEngine *e) {
+                    if (e->generation() == generation)
+                        emit e->partial(part);
+                });
+            };
+            std::optional<Capture> redo;
+            result = DecodeRunner::runLive(*job->live, job->request, generation, job->limits, *job->control,
+                                           partial, &redo);
+            // The capture that arrived is not the one that was arriving: it
+            // is decoded as any other.
+            if (!result && redo)
+                result = DecodeRunner::run(*redo, std::move(job->request), generation, nullptr, job->limits,
+                                           *job->control, report);
+        } else {
+            result = DecodeRunner::run(job->capture, std::move(job->request), generation, nullptr, job->limits,
+                                       *job->control, report);
+        }
         job.reset();
         // Checked again on the UI thread: a start() may have come in meanwhile.
-        if (!result->cancelled() && s.generation.load() == generation) {
+        if (result && !result->cancelled() && s.generation.load() == generation) {
             s.post([result](DecodeEngine *e) {
                 if (result->generation == e->generation())
                     emit e->finished(result);

@@ -24,6 +24,8 @@ std::shared_ptr<const DecodeResult> DecodeNow(const Capture &capture, const Deco
                                               const DecodeLimits &limits = {}, DecodeControl *control = nullptr,
                                               std::shared_ptr<const DecoderCatalog> catalog = nullptr);
 
+struct LiveDecodeFeed; // samples on their way to a live run
+
 // Decodes captures on a worker thread of its own, so the UI thread never
 // waits for the decoder library. Lives on the UI thread; its signals arrive
 // there (queued from the worker).
@@ -49,6 +51,22 @@ public:
     // number (1, 2, ...), which its result carries. The request is checked on the
     // worker, against the catalogue (loaded there on first use).
     uint64_t start(const Capture &capture, const DecodeRequest &request);
+    // Starts decoding a capture still arriving (the read-back) at this rate:
+    // the run takes the samples given by feed() as they come, continuing the
+    // same decoders, and ends with finish(). Returns the generation, as
+    // start() does, and supersedes any run as start() does.
+    uint64_t startLive(uint64_t sampleRateHz, const DecodeRequest &request);
+    // The next samples of the live run, which follow those fed before and
+    // are final. Nothing when no live run is open.
+    void feed(const uint8_t *samples, size_t count);
+    // The capture that arrived. When it begins with the samples fed, at the
+    // rate given, the live run decodes the rest and ends; when it does not
+    // (the read was stopped or cut short), it is decoded anew. The result
+    // comes with finished(). False (nothing done) when no live run is open.
+    bool finish(const Capture &capture);
+    // Whether a live run is open (started and not finished, cancelled or
+    // superseded).
+    bool isLive() const { return live_ != nullptr; }
     // Stops the run in progress, if any; its result is not delivered.
     void cancel();
     // Stops the run in progress (the Stop button): its result is delivered
@@ -69,6 +87,9 @@ public:
 signals:
     // The result of the latest start(), unless superseded or cancelled.
     void finished(std::shared_ptr<const DecodeResult> result);
+    // What the live run has decoded so far, at most 25 times a second while
+    // new annotations come. Not a final result: finished() brings that.
+    void partial(std::shared_ptr<const DecodeResult> result);
     // Share of the samples sent to the decoders, 0..100, for the latest run.
     void progress(quint64 generation, int percent);
     void catalogReady(std::shared_ptr<const DecoderCatalog> catalog);
@@ -78,8 +99,12 @@ private:
     struct Shared; // with the worker, which may outlive the engine
     static void work(std::shared_ptr<Shared> shared);
     void startWorker();
+    uint64_t queue(const Capture &capture, const DecodeRequest &request, std::shared_ptr<LiveDecodeFeed> live);
+    // Lets go of the open live run, which is stopped or superseded.
+    void dropLive();
 
     std::shared_ptr<Shared> shared_;
+    std::shared_ptr<LiveDecodeFeed> live_; // of the open live run
     DecodeLimits limits_;
     std::thread worker_; // started by the first request
 };

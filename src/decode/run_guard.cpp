@@ -168,6 +168,12 @@ void RunGuard::leave()
         ClearPendingInterruptions({driver_});
 }
 
+void RunGuard::postpone(std::chrono::steady_clock::duration by)
+{
+    std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);
+    deadline_ += by;
+}
+
 int RunGuard::stoppedPart() const
 {
     std::lock_guard<std::mutex> guard(Watchdog::instance().mutex);

@@ -50,6 +50,9 @@ public:
     // run, a decoder being loaded), and comes back.
     void enter(int part);
     void leave();
+    // Moves the deadline later by `by`: the time a run spends waiting for
+    // samples still to come is not the decoders' time.
+    void postpone(std::chrono::steady_clock::duration by);
 
     // The part that was in the library when the run was stopped (-1: none),
     // and the part that has spent the longest time there (-1: none).
@@ -67,7 +70,7 @@ private:
 
     DecodeControl &control_;
     const bool hasDeadline_;
-    const std::chrono::steady_clock::time_point deadline_;
+    std::chrono::steady_clock::time_point deadline_; // guarded by the watchdog's lock
     const unsigned long driver_; // the driving thread, as Python names threads
     // Guarded by the watchdog's lock:
     int part_ = -1;

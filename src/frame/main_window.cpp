@@ -343,6 +343,7 @@ void MainWindow::buildMenus()
     addDockWidget(Qt::BottomDockWidgetArea, decoders_);
     decoders_->hide(); // without panels the window is exactly as before
     AddDecodeMenu(decode, decoders_);
+    connect(decoders_, &DecodersDock::partialResult, overview_, &OverviewBand::setLiveDecodeResult);
     connect(decoders_, &DecodersDock::resultChanged, this, [this](std::shared_ptr<const DecodeResult> result) {
         overview_->setDecodeResult(result);
         strip_->setResult(std::move(result));

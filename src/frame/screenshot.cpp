@@ -44,6 +44,15 @@ void Decode(MainWindow &window, const QString &stack)
         std::fprintf(stderr, "logic-analyzer: %s decoded nothing\n", qPrintable(stack));
 }
 
+// "decode:STACK" before a read: adds the decoder, which then follows the read.
+void AddBeforeRead(MainWindow &window, const QString &stack)
+{
+    DecodersDock &dock = window.decoders();
+    const int before = int(dock.decoders().size());
+    dock.addDecoder(stack);
+    WaitFor([&] { return dock.catalogLoaded() && (dock.decoders().size() != before || !dock.dialog()); }, 30000);
+}
+
 // One step of --screenshot-actions after the capture: a menu command by
 // object name, or "decode:STACK", "mag:N" (the magnification bar's value),
 // "view:N" (the view start), "tab:TITLE" (a tab of the decoders panel).
@@ -66,7 +75,8 @@ void RunStep(MainWindow &window, const QString &step)
 }
 
 // "reading:P": Setting and Run, and the picture from inside the read once
-// the overview shows P % of the capture received.
+// the overview shows P % of the capture received; decoders added by
+// "decode:STACK" follow the read.
 void ShootDuringRead(MainWindow &window, const QString &path, int percent)
 {
     Form1 &form = window.form();
@@ -118,6 +128,10 @@ void ScheduleScreenshot(MainWindow &window, const QString &path, const QStringLi
         };
         if (readingPercent >= 0) {
             zoomOut();
+            for (const QString &step : steps) {
+                if (step.startsWith(QLatin1String("decode:")))
+                    AddBeforeRead(window, step.section(QLatin1Char(':'), 1));
+            }
             ShootDuringRead(window, path, readingPercent);
             window.close();
             return;

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSlider>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -29,6 +30,7 @@
 #include "export/capture_file_io.h"
 #include "panels/add_decoder_dialog.h"
 #include "panels/annotation_table_model.h"
+#include "panels/read_back_follower.h"
 
 namespace {
 
@@ -122,7 +124,14 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
         if (decoding_ && generation == engine_.generation())
             progress_->setValue(percent);
     });
-    connect(&form_, &Form1::captureChanged, this, &DecodersDock::restart);
+    connect(&engine_, &DecodeEngine::partial, this, &DecodersDock::partialResult);
+    connect(&form_, &Form1::captureChanged, this, &DecodersDock::captureChanged);
+    follower_ = new ReadBackFollower(form_, this);
+    connect(follower_, &ReadBackFollower::readStarted, this, [this] {
+        if (!stacks_.isEmpty() && catalog_)
+            restart();
+    });
+    connect(follower_, &ReadBackFollower::samplesArrived, this, &DecodersDock::samplesArrived);
 }
 
 QWidget *DecodersDock::buildProgressRow(QWidget *parent)
@@ -496,14 +505,79 @@ void DecodersDock::restart()
     }
     if (request.stacks.empty())
         return idle(problems.join(QLatin1Char('\n')));
+    if (follower_->isFollowing()) {
+        // A capture is arriving: the decoders follow it from its start.
+        markStacks();
+        status_->setText((problems + QStringList{QStringLiteral("Decoding as the capture arrives…")})
+                             .join(QLatin1Char('\n')));
+        startLive(request);
+        return;
+    }
     const Capture capture = form_.capture();
     if (capture.isEmpty())
         return idle(QStringLiteral("No capture in view"));
     markStacks();
     status_->setText((problems + QStringList{QStringLiteral("Decoding… (stops after %1 s)").arg(timeLimitSeconds_)})
                          .join(QLatin1Char('\n')));
+    // The capture that was arriving: the run that followed it decodes what
+    // is left (or all of it again, when the capture is not what arrived).
+    decodedCapture_ = capture;
+    decodedStacks_ = stacks_;
+    decodedInTransaction_ = follower_->inTransaction() ? follower_->transactionCount() : -1;
+    if (engine_.isLive() && liveStacks_ == stacks_ && engine_.finish(capture)) {
+        setDecoding(true);
+        return;
+    }
     engine_.start(capture, request);
     setDecoding(true);
+}
+
+namespace {
+
+// Whether the decoders would see the same samples in both.
+bool SameSamples(const Capture &a, const Capture &b)
+{
+    if (a.sampleRateHz() != b.sampleRateHz() || a.sampleCount() != b.sampleCount()
+        || a.records().size() != b.records().size())
+        return false;
+    return std::equal(a.records().begin(), a.records().end(), b.records().begin(),
+                      [](const CaptureRecord &x, const CaptureRecord &y) {
+                          return x.time == y.time && x.levels == y.levels;
+                      });
+}
+
+} // namespace
+
+void DecodersDock::captureChanged()
+{
+    // The end of a read tells of its capture more than once, inside the
+    // press and at its end: what is being or has been decoded is not decoded
+    // again for the same press. (Another press or a Load decodes again.)
+    if ((decoding_ || result_) && !follower_->isFollowing() && stacks_ == decodedStacks_
+        && decodedInTransaction_ == follower_->transactionCount() && !decodedCapture_.isEmpty()
+        && SameSamples(form_.capture(), decodedCapture_))
+        return;
+    restart();
+}
+
+void DecodersDock::startLive(const DecodeRequest &request)
+{
+    liveStacks_ = stacks_;
+    decodedCapture_ = Capture();
+    engine_.startLive(follower_->sampleRateHz(), request);
+    const std::vector<uint8_t> &samples = follower_->samples().samples();
+    engine_.feed(samples.data(), samples.size());
+    setDecoding(true);
+}
+
+void DecodersDock::samplesArrived(qsizetype first, qsizetype count)
+{
+    if (!engine_.isLive())
+        return;
+    engine_.feed(follower_->samples().samples().data() + first, size_t(count));
+    // How far the capture has arrived, never all of it: only its end does that.
+    const int length = std::max(1, form_.Slider1->value());
+    progress_->setValue(std::min(99, int(int64_t(first + count) * 100 / length)));
 }
 
 void DecodersDock::markStacks()

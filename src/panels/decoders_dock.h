@@ -22,6 +22,7 @@ class QSpinBox;
 class QSortFilterProxyModel;
 class QTableView;
 class QTabWidget;
+class ReadBackFollower;
 
 // The decoders the user has added, kept in sigrok-cli's -P syntax, and what
 // they decode from the capture in view: a table of start, end, decoder, row
@@ -29,6 +30,10 @@ class QTabWidget;
 // on the engine's worker thread and starts again whenever the capture or the
 // decoders change; its progress shows beside a Stop button, and a run stops
 // by itself after the time limit set here or too many annotations.
+//
+// While the instrument reads a capture back, the decoders follow it: the
+// samples that have become final are fed to them as they arrive, and when
+// the capture is complete only its rest is left to decode.
 class DecodersDock : public QDockWidget {
     Q_OBJECT
 public:
@@ -99,6 +104,8 @@ signals:
     void resultShown();
     // The result changed, also to none: the annotation strip follows it.
     void resultChanged(std::shared_ptr<const DecodeResult> result);
+    // What the decoders have made so far of a capture still arriving.
+    void partialResult(std::shared_ptr<const DecodeResult> result);
     // A line of the table was activated: show these samples.
     void spanRequested(qint64 first, qint64 last);
     // The time limit changed (by the panel's box or setTimeLimitSeconds).
@@ -110,6 +117,9 @@ protected:
 private:
     void showLine(const QModelIndex &index);
     void restart();
+    void captureChanged();
+    void startLive(const DecodeRequest &request);
+    void samplesArrived(qsizetype first, qsizetype count);
     void catalogArrived(std::shared_ptr<const DecoderCatalog> catalog, bool reloaded);
     void setDecoding(bool on);
     // Marks the list's lines with what the result says of their decoders.
@@ -127,6 +137,13 @@ private:
 
     Form1 &form_;
     DecodeEngine engine_;
+    ReadBackFollower *follower_;
+    QStringList liveStacks_; // the decoders the live run was started with
+    // The capture and decoders of the latest run (an empty capture while a
+    // run follows a read).
+    Capture decodedCapture_;
+    QStringList decodedStacks_;
+    int decodedInTransaction_ = -1; // the transaction it was started in; -1: none
     std::shared_ptr<const DecoderCatalog> catalog_;
     QStringList stacks_;
     struct WaitingBatch {

@@ -40,12 +40,20 @@ void OverviewBand::setDecodeResult(std::shared_ptr<const DecodeResult> result)
     columnsChanged();
 }
 
+void OverviewBand::setLiveDecodeResult(std::shared_ptr<const DecodeResult> result)
+{
+    liveResult_ = std::move(result);
+    if (live_)
+        columnsChanged();
+}
+
 OverviewLayout OverviewBand::bandLayout() const
 {
     OverviewLayout l;
     l.fieldLeft = fieldLeft();
     l.width = kFieldWidth;
     l.analog = analogLayout_;
+    l.tickLanes = ticks_.laneCount();
     return l;
 }
 
@@ -95,9 +103,19 @@ bool OverviewBand::overView(double x) const
 
 void OverviewBand::columnsChanged()
 {
-    // A result belongs to the capture it was decoded from, never to one
-    // still arriving.
-    ticks_ = live_ ? std::vector<QRgb>() : OverviewTickColors(result_.get(), columns_.scale());
+    // A result belongs to the capture it was decoded from; while one
+    // arrives, what the decoders have made of it so far shows. Until they
+    // have made something, the lanes stay as they were, and so does the
+    // band's height.
+    const int lanes = ticks_.laneCount();
+    if (live_ && liveResult_)
+        ticks_ = OverviewTickColors(liveResult_.get(), columns_.scale());
+    else if (live_)
+        ticks_ = OverviewTicks{OverviewTickColors(result_.get(), OverviewScale()).names, {}};
+    else
+        ticks_ = OverviewTickColors(result_.get(), columns_.scale());
+    if (ticks_.laneCount() != lanes)
+        updateGeometry();
     pictureStale_ = true;
     update();
 }
@@ -139,6 +157,7 @@ void OverviewBand::transactionStarted()
     // The press has emptied the store, and the traces are cleared.
     live_ = false;
     fed_ = 0;
+    liveResult_.reset();
     columns_.reset(OverviewScale(), false);
     columnsChanged();
     timer_.start();
@@ -192,10 +211,12 @@ void OverviewBand::paintEvent(QPaintEvent *)
     colors.background = form_.Picture1->palette().color(QPalette::ToolTipBase).rgb();
     colors.text = form_.Picture1->palette().color(QPalette::ToolTipText).rgb();
     if (background_.size() != size() || layout.fieldLeft != backgroundLayout_.fieldLeft
-        || layout.analog != backgroundLayout_.analog || colors.background != backgroundColor_) {
+        || layout.analog != backgroundLayout_.analog || layout.tickLanes != backgroundLayout_.tickLanes
+        || ticks_.names != backgroundNames_ || colors.background != backgroundColor_) {
         background_ = QImage(size(), QImage::Format_RGB32);
-        PaintOverviewBackground(background_, layout, colors);
+        PaintOverviewBackground(background_, layout, colors, ticks_.names);
         backgroundLayout_ = layout;
+        backgroundNames_ = ticks_.names;
         backgroundColor_ = colors.background;
         pictureStale_ = true;
     }

@@ -35,9 +35,13 @@ public:
 
     // The decoders' result whose annotations show as ticks; null for none.
     void setDecodeResult(std::shared_ptr<const DecodeResult> result);
+    // What the decoders have made so far of the capture still arriving:
+    // shown while it arrives, forgotten when the next read begins.
+    void setLiveDecodeResult(std::shared_ptr<const DecodeResult> result);
 
     // What the band shows now, for tests and benchmarks.
     const OverviewColumns &columns() const { return columns_; }
+    const OverviewTicks &ticks() const { return ticks_; }
     OverviewLayout bandLayout() const;
     // The sample under the field column at widget x (clamped to the field),
     // -1 without a capture.
@@ -75,7 +79,9 @@ private:
     Form1 &form_;
     OverviewColumns columns_;
     std::shared_ptr<const DecodeResult> result_;
-    std::vector<QRgb> ticks_;
+    std::shared_ptr<const DecodeResult> liveResult_;
+    OverviewTicks ticks_;
+    std::vector<QString> backgroundNames_;
     QImage background_; // ground, lane names: redrawn when the layout changes
     OverviewLayout backgroundLayout_;
     QRgb backgroundColor_ = 0;

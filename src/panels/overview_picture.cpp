@@ -1,6 +1,7 @@
 #include "panels/overview_picture.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -43,7 +44,8 @@ private:
     int width_, height_;
 };
 
-void PaintLaneNames(QImage &image, const OverviewLayout &layout, const OverviewColors &colors)
+void PaintLaneNames(QImage &image, const OverviewLayout &layout, const OverviewColors &colors,
+                    const std::vector<QString> &tickNames)
 {
     QPainter painter(&image);
     QFont font = painter.font();
@@ -51,14 +53,20 @@ void PaintLaneNames(QImage &image, const OverviewLayout &layout, const OverviewC
     painter.setFont(font);
     painter.setPen(QColor(colors.text));
     const int right = layout.fieldLeft - 4;
+    const QFontMetrics metrics(font);
     const auto name = [&](int top, int height, const QString &text) {
-        painter.drawText(QRect(0, top - 1, right, height + 2), Qt::AlignRight | Qt::AlignVCenter, text);
+        // A long instance name ("eeprom24xx-1") loses its middle, not its number.
+        painter.drawText(QRect(0, top - 1, right, height + 2), Qt::AlignRight | Qt::AlignVCenter,
+                         metrics.elidedText(text, Qt::ElideMiddle, right));
     };
     for (int k = 0; k < 8; ++k)
         name(layout.laneTop(k), OverviewLayout::kLaneHeight, QStringLiteral("CH%1").arg(k + 1));
     if (layout.analog)
         name(layout.analogTop(), OverviewLayout::kAnalogHeight, QStringLiteral("Analog"));
-    name(layout.tickTop(), OverviewLayout::kTickHeight, QStringLiteral("Decode"));
+    if (tickNames.empty())
+        name(layout.tickTop(), OverviewLayout::kTickHeight, QStringLiteral("Decode"));
+    for (size_t lane = 0; lane < tickNames.size() && int(lane) < layout.tickLanes; ++lane)
+        name(layout.tickTop(int(lane)), OverviewLayout::kTickHeight, tickNames[lane]);
 }
 
 } // namespace
@@ -69,16 +77,23 @@ int OverviewLayout::analogY(int count) const
     return analogTop() + int(std::lround((255 - count) * double(kAnalogHeight - 1) / 255.0));
 }
 
-std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewScale &scale)
+OverviewTicks OverviewTickColors(const DecodeResult *result, const OverviewScale &scale)
 {
-    std::vector<QRgb> ticks;
-    if (!result || scale.isEmpty())
-        return ticks;
-    ticks.assign(size_t(scale.width), 0);
-    std::vector<AnnotationKind> worst(size_t(scale.width), AnnotationKind::Normal);
+    OverviewTicks out;
+    if (!result)
+        return out;
+    for (const DecodeInstanceResult &instance : result->instances)
+        out.names.push_back(instance.name);
+    if (scale.isEmpty())
+        return out;
+    out.lanes.assign(out.names.size(), std::vector<QRgb>(size_t(scale.width), 0));
+    std::vector<std::vector<AnnotationKind>> worstOf(out.names.size(),
+                                                     std::vector<AnnotationKind>(size_t(scale.width)));
     for (const AnnotationRowInfo &row : AnnotationRows(*result)) {
-        if (!row.row)
+        if (!row.row || row.instanceIndex < 0 || size_t(row.instanceIndex) >= out.lanes.size())
             continue; // an error line: its message is in the strip
+        std::vector<QRgb> &ticks = out.lanes[size_t(row.instanceIndex)];
+        std::vector<AnnotationKind> &worst = worstOf[size_t(row.instanceIndex)];
         for (const DecodeAnnotation &a : row.row->annotations()) {
             if (a.start < 0 || a.start >= scale.domain)
                 continue;
@@ -93,20 +108,21 @@ std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewS
             worst[c] = kind;
         }
     }
-    return ticks;
+    return out;
 }
 
-void PaintOverviewBackground(QImage &image, const OverviewLayout &layout, const OverviewColors &colors)
+void PaintOverviewBackground(QImage &image, const OverviewLayout &layout, const OverviewColors &colors,
+                             const std::vector<QString> &tickNames)
 {
     image.fill(colors.background);
-    PaintLaneNames(image, layout, colors);
+    PaintLaneNames(image, layout, colors, tickNames);
     Pixels px(image);
     for (int x = 0; x < image.width(); ++x)
         px.set(x, layout.height() - 1, colors.separator);
 }
 
 void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
-                          const std::vector<QRgb> &ticks, const OverviewColors &colors)
+                          const OverviewTicks &ticks, const OverviewColors &colors)
 {
     const OverviewScale &scale = columns.scale();
     if (scale.isEmpty())
@@ -132,10 +148,13 @@ void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const Ove
         if (analog)
             px.column(x, layout.analogY(col.analogMax), layout.analogY(col.analogMin), colors.trace);
     }
-    const int tickBottom = layout.tickTop() + OverviewLayout::kTickHeight - 1;
-    for (int c = 0; c < std::min<int>(int(ticks.size()), layout.width); ++c) {
-        if (ticks[size_t(c)] != 0)
-            px.column(layout.fieldLeft + c, layout.tickTop(), tickBottom, ticks[size_t(c)]);
+    for (size_t lane = 0; lane < ticks.lanes.size() && int(lane) < layout.tickLanes; ++lane) {
+        const std::vector<QRgb> &tick = ticks.lanes[lane];
+        const int top = layout.tickTop(int(lane));
+        for (int c = 0; c < std::min<int>(int(tick.size()), layout.width); ++c) {
+            if (tick[size_t(c)] != 0)
+                px.column(layout.fieldLeft + c, top, top + OverviewLayout::kTickHeight - 1, tick[size_t(c)]);
+        }
     }
     if (!columns.isFinished()) {
         // Hatching from the first column that holds nothing final yet.

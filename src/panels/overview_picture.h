@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QRgb>
+#include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -13,7 +15,8 @@ struct DecodeResult;
 // Where things lie in the overview band, in the band's pixels. The field
 // (the columns) starts at `fieldLeft`, under the traces' x = 40, and is as
 // wide as the traces' field. From the top: a lane for each of CH1..CH8, in
-// Analog mode the analog lane, then the decoders' lane.
+// Analog mode the analog lane, then a lane for each decoder (one lane,
+// "Decode", without decoders).
 struct OverviewLayout {
     static constexpr int kTop = 3;
     static constexpr int kLanePitch = 8;  // a channel's lane and the gap under it
@@ -22,11 +25,13 @@ struct OverviewLayout {
     static constexpr int kAnalogHeight = 29; // count 255 on its first row, 0 on its last
     static constexpr int kTickGap = 3;
     static constexpr int kTickHeight = 6;
+    static constexpr int kTickPitch = 8; // a decoder's lane and the gap under it
     static constexpr int kBottom = 3; // the last row is a line that parts the band from the window
 
     int fieldLeft = 46;
     int width = 700;
     bool analog = false;
+    int tickLanes = 1;
 
     int laneTop(int channel) const { return kTop + channel * kLanePitch; }
     int highY(int channel) const { return laneTop(channel) + 1; }
@@ -34,8 +39,11 @@ struct OverviewLayout {
     int lanesBottom() const { return laneTop(7) + kLaneHeight; }
     int analogTop() const { return lanesBottom() + kAnalogGap; }
     int analogY(int count) const;
-    int tickTop() const { return (analog ? analogTop() + kAnalogHeight : lanesBottom()) + kTickGap; }
-    int height() const { return tickTop() + kTickHeight + kBottom; }
+    int tickTop(int lane = 0) const
+    {
+        return (analog ? analogTop() + kAnalogHeight : lanesBottom()) + kTickGap + lane * kTickPitch;
+    }
+    int height() const { return tickTop(tickLanes - 1) + kTickHeight + kBottom; }
 };
 
 struct OverviewColors {
@@ -51,15 +59,23 @@ struct OverviewColors {
     QRgb separator = qRgb(160, 160, 160);
 };
 
-// Per column, the colour of a decoder's annotation that starts there
-// (warnings and errors before the rest); 0 where none does. Empty without a
-// result.
-std::vector<QRgb> OverviewTickColors(const DecodeResult *result, const OverviewScale &scale);
+// The decoders' ticks: a lane per decoder instance, named as the instance
+// ("uart-1"); per column, the colour of an annotation of the instance that
+// starts there (warnings and errors before the rest), 0 where none does.
+struct OverviewTicks {
+    std::vector<QString> names;
+    std::vector<std::vector<QRgb>> lanes;
+    int laneCount() const { return std::max<int>(1, int(names.size())); }
+};
+// No lanes without a result; names but no ticks without a scale.
+OverviewTicks OverviewTickColors(const DecodeResult *result, const OverviewScale &scale);
 
 // The band without a capture: its ground, the lanes' names in the margin left
-// of the field and the line under it. `image` is the band's size (RGB32).
+// of the field (the decoders' from `tickNames`, "Decode" when there are
+// none) and the line under it. `image` is the band's size (RGB32).
 void PaintOverviewBackground(QImage &image, const OverviewLayout &layout,
-                             const OverviewColors &colors = OverviewColors());
+                             const OverviewColors &colors = OverviewColors(),
+                             const std::vector<QString> &tickNames = {});
 
 // Paints the columns over that background: levels, single edges, activity
 // marks, the analog envelope, the decoders' ticks and, when the capture is
@@ -67,7 +83,7 @@ void PaintOverviewBackground(QImage &image, const OverviewLayout &layout,
 // written straight into the image: the band is redrawn up to 25 times a
 // second while a capture arrives.
 void PaintOverviewColumns(QImage &image, const OverviewLayout &layout, const OverviewColumns &columns,
-                          const std::vector<QRgb> &ticks, const OverviewColors &colors = OverviewColors());
+                          const OverviewTicks &ticks, const OverviewColors &colors = OverviewColors());
 
 // The part of the capture in view, [x0, x1) in field pixels: the samples
 // viewStart .. viewStart + 700 / magnification, at least 3 pixels wide so
