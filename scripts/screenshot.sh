@@ -20,7 +20,9 @@ run=(env QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.jso
 "${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-no-pacing --sim-time-scale 0 \
   --screenshot docs/decoding.png \
   --screenshot-actions "rate:1MHz,decode:uart:rx=CH1:format=ascii,mag:3,view:3950,tab:Byte streams"
-# Halfway through a read-back: the simulator paced at the line speed.
+# Halfway through a read-back: the simulator paced at the line speed, and
+# decoders that follow the read.
 "${run[@]}" ./build/logic-analyzer --no-settings --simulate --sim-time-scale 0 \
-  --screenshot docs/overview-reading.png --screenshot-actions "rate:2MHz,reading:50"
+  --screenshot docs/overview-reading.png \
+  --screenshot-actions "rate:1MHz,decode:uart:rx=CH1:format=ascii,decode:spi:clk=CH2:mosi=CH3:cs=CH4,decode:i2c:scl=CH5:sda=CH6,reading:50"
 echo "docs/framed-window.png docs/analysis-panels.png docs/decoding.png docs/overview-reading.png"

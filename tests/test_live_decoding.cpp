@@ -3,6 +3,8 @@
 // whole capture, and the window's decoders fed during a paced read-back.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QScrollBar>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -18,6 +20,7 @@
 #include "frame/main_window.h"
 #include "panels/decoders_dock.h"
 #include "panels/overview_band.h"
+#include "panels/overview_picture.h"
 #include "support/simulated_window.h"
 #include "support/simulator_capture.h"
 
@@ -189,6 +192,30 @@ TEST(LiveDecoding, TheWindowsDecodersFollowAPacedReadBack)
     EXPECT_GT(expected.size(), mostSoFar);
     EXPECT_TRUE(Annotations(*decoders.result()) == expected);
     EXPECT_EQ(w.overview().ticks().names, (std::vector<QString>{"uart-1", "spi-1", "i2c-1"}));
+    // Each decoder's ticks in its own lane, where its annotations start
+    // (the view's rectangle at the far left tints what it covers).
+    OverviewBand &band = w.overview();
+    const QImage picture = band.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const OverviewLayout layout = band.bandLayout();
+    const OverviewTicks &ticks = band.ticks();
+    const OverviewSpan view = OverviewViewSpan(band.columns().scale(), form.HScroll1->value(), form.state.Magnification);
+    ASSERT_EQ(layout.tickLanes, 3);
+    ASSERT_EQ(ticks.lanes.size(), 3u);
+    for (int lane = 0; lane < 3; ++lane) {
+        const QRgb ground = picture.pixel(layout.fieldLeft - 2, layout.tickTop(lane) + 2);
+        int marked = 0;
+        for (int c = view.x1 + 1; c < layout.width; ++c) {
+            const QRgb expected = ticks.lanes[size_t(lane)][size_t(c)];
+            const QRgb seen = picture.pixel(layout.fieldLeft + c, layout.tickTop(lane) + 2);
+            if (expected != 0) {
+                ++marked;
+                ASSERT_EQ(seen, expected) << "lane " << lane << ", column " << c;
+            } else {
+                ASSERT_EQ(seen, ground) << "lane " << lane << ", column " << c;
+            }
+        }
+        EXPECT_GT(marked, 10) << "lane " << lane;
+    }
     // Decoded once: the window telling of the capture again does not start it over.
     WaitFor([] { return false; }, 300);
     EXPECT_EQ(shown.count(), 1);
