@@ -300,6 +300,11 @@ TEST_P(CaptionFit, LongestFormFitsInTheControlsFont)
     ASSERT_EQ(form->isAnalogMode(), mode == Mode::Analog);
     QWidget *w = form->findChild<QWidget *>(QString::fromLatin1(c.control));
     ASSERT_NE(w, nullptr) << c.control;
+    if (w->isHidden()) { // the banner is fitted when it first shows, as a device button shows it
+        form->show();
+        w->show();
+        DeliverEvents();
+    }
 
     const QStringList patterns = patternsOf(c.forms(w, mode));
     ASSERT_FALSE(patterns.isEmpty());

@@ -1,4 +1,5 @@
 // The window and its controls in their design state.
+#include <QEvent>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFont>
@@ -15,6 +16,7 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <functional>
 
 #include "app/channel_column.h"
 #include "app/form1.h"
@@ -670,6 +672,33 @@ QStringList triggerLevelReadouts()
 //   the free room around it, never reaching into another control;
 // - where that room (or the control's own box) is too small, the caption's
 //   font shrinks to the largest size that fits, not below 7 pt.
+namespace {
+
+// Runs a fitting once, when the label is about to be shown for the first time.
+class FitOnFirstShow : public QObject {
+public:
+    using Fit = std::function<void(QLabel *)>;
+    static void install(QLabel *label, Fit fit) { label->installEventFilter(new FitOnFirstShow(label, std::move(fit))); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched == parent()) {
+            auto *label = static_cast<QLabel *>(parent());
+            label->removeEventFilter(this);
+            fit_(label);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    FitOnFirstShow(QLabel *label, Fit fit) : QObject(label), fit_(std::move(fit)) {}
+    Fit fit_;
+};
+
+} // namespace
+
 // Buttons, lists and the length box keep their places and sizes. The drawing
 // area's captions (view start and banner) keep their boxes; the name column
 // fits its names itself.
@@ -684,8 +713,12 @@ void Form1::fitLabelsToFont()
     fitLabel(Label4, voltageReadouts(), LabelRoom::Taller);
     fitLabel(Label8, {}, LabelRoom::TallerAndWider);
     fitLabel(Label7, triggerLevelReadouts(), LabelRoom::TallerAndWider);
-    fitLabel(Label5, {QStringLiteral("測定中"), QStringLiteral("設定中"), QStringLiteral("読込中")},
-             LabelRoom::FixedBox);
+    // The banner is hidden until a device button is pressed, and its big
+    // bold face is the slowest to load of all: it is fitted when it is first
+    // shown, not before the window's first paint.
+    FitOnFirstShow::install(Label5, [](QLabel *l) {
+        fitLabel(l, {QStringLiteral("測定中"), QStringLiteral("設定中"), QStringLiteral("読込中")}, LabelRoom::FixedBox);
+    });
 
     // The view-start readout under the name column: one line of its font,
     // grown around its centre.
