@@ -19,6 +19,7 @@
 #include "frame/launcher.h"
 #include "frame/main_window.h"
 #include "panels/analysis_docks.h"
+#include "panels/decoders_dock.h"
 #include "support/pty_peer.h"
 #include "support/simulated_window.h"
 
@@ -90,6 +91,31 @@ TEST(AnalysisDocks, MeasurementsCoverTheWholeCaptureOrTheCursorsSpanWhenAskedFor
     dock->betweenCursors()->click();
     EXPECT_TRUE(dock->spanText().startsWith(QStringLiteral("Whole capture"))) << qPrintable(dock->spanText());
     EXPECT_FALSE(dock->spanText().contains(QStringLiteral("cursors"))) << qPrintable(dock->spanText());
+}
+
+// Nothing of a panel's body is built before it first shows: the window comes
+// up sooner, and a panel shown later is as complete as one built at once.
+TEST(AnalysisDocks, PanelsAreBuiltWhenFirstShown)
+{
+    SimulatedWindow sim;
+    MainWindow &w = *sim.window;
+    EXPECT_EQ(w.findChild<QTableWidget *>(QStringLiteral("measurementsTable")), nullptr);
+    EXPECT_EQ(w.findChild<QTableWidget *>(QStringLiteral("detectionTable")), nullptr);
+    EXPECT_EQ(w.findChild<QWidget *>(QStringLiteral("decoderTabs")), nullptr);
+    EXPECT_EQ(w.findChild<QWidget *>(QStringLiteral("decoderResults")), nullptr);
+
+    w.action(QStringLiteral("actionMeasurements"))->trigger();
+    auto *measurements = w.findChild<QTableWidget *>(QStringLiteral("measurementsTable"));
+    ASSERT_NE(measurements, nullptr);
+    EXPECT_TRUE(measurements->isVisible());
+    EXPECT_EQ(measurements->rowCount(), 8);
+    EXPECT_EQ(w.findChild<QTableWidget *>(QStringLiteral("detectionTable")), nullptr);
+
+    w.decoders().show();
+    auto *results = w.findChild<QWidget *>(QStringLiteral("decoderResults"));
+    ASSERT_NE(results, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return results->isVisible(); }, 2000));
+    EXPECT_NE(w.findChild<QWidget *>(QStringLiteral("streamText")), nullptr);
 }
 
 TEST(AnalysisDocks, DetectOnTheCommandLine)

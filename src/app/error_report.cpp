@@ -33,3 +33,8 @@ void show(const QString &title, const QString &text, bool fatal)
 void SetMessageSink(MessageSink sink) { g_sink = std::move(sink); }
 void ReportError(const QString &title, const QString &text) { show(title, text, true); }
 void ReportWarning(const QString &title, const QString &text) { show(title, text, false); }
+
+void ReportLeftOut(const QString &title, const QStringList &lines)
+{
+    ReportWarning(title, QStringLiteral("Left out:\n• %1").arg(lines.join(QStringLiteral("\n• "))));
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <stdexcept>
 
@@ -16,6 +17,8 @@ public:
 void ReportError(const QString &title, const QString &text);
 // Same for information the user must see but that does not end anything.
 void ReportWarning(const QString &title, const QString &text);
+// One warning listing what was left out of something read or added, a line each.
+void ReportLeftOut(const QString &title, const QStringList &lines);
 
 // Tests replace how messages are shown; nullptr restores the message boxes.
 using MessageSink = std::function<void(const QString &title, const QString &text, bool fatal)>;

@@ -4,6 +4,7 @@
 #include <QDockWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "app/error_report.h"
 #include "app/form1.h"
@@ -19,11 +20,6 @@
 namespace {
 const QString kTitle = QStringLiteral("Open session");
 constexpr int kUnitMagnificationStep = 3; // "Mag ×1": every sample has its own pixel
-
-void ReportSkipped(const QString &title, const QStringList &lines)
-{
-    ReportWarning(title, QStringLiteral("Left out:\n• %1").arg(lines.join(QStringLiteral("\n• "))));
-}
 } // namespace
 
 SessionCommands::SessionCommands(MainWindow &window, QMenu *file) : QObject(&window), window_(window)
@@ -89,7 +85,7 @@ void SessionCommands::restoreFrom(const QString &path)
     case AnalysisEntry::None:
         return; // a plain capture file
     case AnalysisEntry::Unreadable:
-        ReportSkipped(kTitle, {QStringLiteral("the whole analysis (%1)").arg(why)});
+        ReportLeftOut(kTitle, {QStringLiteral("the whole analysis (%1)").arg(why)});
         return;
     case AnalysisEntry::Found:
         break;
@@ -135,5 +131,5 @@ void SessionCommands::apply(const AnalysisSession &session, QStringList skipped)
     }
     decoders.setVisible(session.panels.contains(decoders.objectName()));
     if (!skipped.isEmpty())
-        ReportSkipped(kTitle, skipped);
+        ReportLeftOut(kTitle, skipped);
 }

@@ -1,8 +1,6 @@
 #include "frame/window_fit.h"
 
 #include <QEvent>
-#include <QScrollBar>
-#include <algorithm>
 
 QSize FittedWindowSize(QSize wanted, QSize minimum, QSize frameExtra, QRect available)
 {

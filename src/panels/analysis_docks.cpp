@@ -58,6 +58,19 @@ DetectionDock::DetectionDock(Form1 &form, QWidget *parent)
     : QDockWidget(QStringLiteral("Detected signals"), parent), form_(form)
 {
     setObjectName(QStringLiteral("detectionDock"));
+}
+
+void DetectionDock::setVisible(bool visible)
+{
+    if (visible)
+        build();
+    QDockWidget::setVisible(visible);
+}
+
+void DetectionDock::build()
+{
+    if (table_)
+        return;
     table_ = MakeTable(this, {QStringLiteral("Channels"), QStringLiteral(""), QStringLiteral("Finding")});
     table_->setObjectName(QStringLiteral("detectionTable"));
     setWidget(table_);
@@ -65,6 +78,7 @@ DetectionDock::DetectionDock(Form1 &form, QWidget *parent)
 
 void DetectionDock::detect()
 {
+    build();
     const Capture capture = form_.capture();
     table_->setRowCount(0);
     if (capture.isEmpty()) {
@@ -99,6 +113,31 @@ MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
     : QDockWidget(QStringLiteral("Measurements"), parent), form_(form)
 {
     setObjectName(QStringLiteral("measurementsDock"));
+    coalesce_.setSingleShot(true);
+    coalesce_.setInterval(30);
+    connect(&coalesce_, &QTimer::timeout, this, &MeasurementsDock::refresh);
+    auto later = [this] {
+        if (isVisible())
+            coalesce_.start();
+    };
+    connect(&form_, &Form1::captureChanged, this, later);
+    connect(&form_, &Form1::timeCursorsMoved, this, [this, later] {
+        if (between_ && between_->isChecked())
+            later();
+    });
+}
+
+void MeasurementsDock::setVisible(bool visible)
+{
+    if (visible)
+        build();
+    QDockWidget::setVisible(visible);
+}
+
+void MeasurementsDock::build()
+{
+    if (table_)
+        return;
     auto *body = new QWidget(this);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -120,19 +159,6 @@ MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
     layout->addLayout(row);
     layout->addWidget(table_);
     setWidget(body);
-
-    coalesce_.setSingleShot(true);
-    coalesce_.setInterval(30);
-    connect(&coalesce_, &QTimer::timeout, this, &MeasurementsDock::refresh);
-    auto later = [this] {
-        if (isVisible())
-            coalesce_.start();
-    };
-    connect(&form_, &Form1::captureChanged, this, later);
-    connect(&form_, &Form1::timeCursorsMoved, this, [this, later] {
-        if (between_->isChecked())
-            later();
-    });
     connect(between_, &QCheckBox::toggled, this, &MeasurementsDock::refresh);
 }
 
@@ -142,10 +168,11 @@ void MeasurementsDock::showEvent(QShowEvent *event)
     refresh();
 }
 
-QString MeasurementsDock::spanText() const { return span_->text(); }
+QString MeasurementsDock::spanText() { return build(), span_->text(); }
 
 void MeasurementsDock::refresh()
 {
+    build();
     const Capture capture = form_.capture();
     table_->setRowCount(0);
     if (capture.isEmpty()) {

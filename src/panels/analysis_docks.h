@@ -17,15 +17,19 @@ public:
 
     // Looks at the capture in view and lists the findings.
     void detect();
-    QTableWidget *table() const { return table_; }
+    // The table is built when the panel first shows (or is asked for).
+    QTableWidget *table() { return build(), table_; }
+    void setVisible(bool visible) override;
 
 signals:
     // "Add decoder" on a finding: a decoder in sigrok-cli's -P syntax.
     void decoderRequested(const QString &decoder);
 
 private:
+    void build();
+
     Form1 &form_;
-    QTableWidget *table_;
+    QTableWidget *table_ = nullptr;
 };
 
 // Measurements of every channel over the whole capture or, when the user asks
@@ -36,17 +40,21 @@ public:
     MeasurementsDock(Form1 &form, QWidget *parent = nullptr);
 
     void refresh();
-    QTableWidget *table() const { return table_; }
-    QCheckBox *betweenCursors() const { return between_; }
-    QString spanText() const;
+    // The body is built when the panel first shows (or is asked for).
+    QTableWidget *table() { return build(), table_; }
+    QCheckBox *betweenCursors() { return build(), between_; }
+    QString spanText();
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void build();
+
     Form1 &form_;
-    QCheckBox *between_;
-    QLabel *span_;
-    QTableWidget *table_;
+    QCheckBox *between_ = nullptr;
+    QLabel *span_ = nullptr;
+    QTableWidget *table_ = nullptr;
     QTimer coalesce_; // cursor drags come in quick succession
 };

@@ -68,6 +68,7 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     setObjectName(QStringLiteral("decodersDock"));
     auto *body = new QWidget(this);
     auto *layout = new QVBoxLayout(body);
+    bodyLayout_ = layout;
     layout->setContentsMargins(2, 2, 2, 2);
 
     auto *top = new QHBoxLayout;
@@ -105,11 +106,13 @@ DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLi
     layout->addWidget(status_);
     layout->addWidget(buildProgressRow(body));
 
-    tabs_ = new QTabWidget(body);
-    tabs_->setObjectName(QStringLiteral("decoderTabs"));
-    tabs_->addTab(buildAnnotationsTab(), QStringLiteral("Annotations"));
-    tabs_->addTab(buildStreamsTab(), QStringLiteral("Byte streams"));
-    layout->addWidget(tabs_, 1);
+    // The results' model is there from the start (results come in while the
+    // panel is hidden); the table and the byte streams only once it shows.
+    model_ = new AnnotationTableModel(this);
+    proxy_ = new QSortFilterProxyModel(this);
+    proxy_->setSourceModel(model_);
+    proxy_->setFilterKeyColumn(AnnotationTableModel::TextColumn);
+    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
     setWidget(body);
 
     DecodeLimits limits;
@@ -242,6 +245,26 @@ void DecodersDock::catalogArrived(std::shared_ptr<const DecoderCatalog> catalog,
     }
 }
 
+void DecodersDock::setVisible(bool visible)
+{
+    if (visible)
+        buildTabs();
+    QDockWidget::setVisible(visible);
+}
+
+void DecodersDock::buildTabs()
+{
+    if (tabs_)
+        return;
+    tabs_ = new QTabWidget(widget());
+    tabs_->setObjectName(QStringLiteral("decoderTabs"));
+    tabs_->addTab(buildAnnotationsTab(), QStringLiteral("Annotations"));
+    tabs_->addTab(buildStreamsTab(), QStringLiteral("Byte streams"));
+    bodyLayout_->addWidget(tabs_, 1);
+    table_->resizeColumnsToContents();
+    refreshStreams();
+}
+
 QWidget *DecodersDock::buildAnnotationsTab()
 {
     auto *tab = new QWidget;
@@ -261,11 +284,6 @@ QWidget *DecodersDock::buildAnnotationsTab()
     bar->addWidget(csv);
     layout->addLayout(bar);
 
-    model_ = new AnnotationTableModel(this);
-    proxy_ = new QSortFilterProxyModel(this);
-    proxy_->setSourceModel(model_);
-    proxy_->setFilterKeyColumn(AnnotationTableModel::TextColumn);
-    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
     table_ = new QTableView(tab);
     table_->setObjectName(QStringLiteral("decoderResults"));
     table_->setModel(proxy_);
@@ -376,7 +394,7 @@ void DecodersDock::addDecoders(const QStringList &stacks, const QString &title, 
         QStringList lines = skipped;
         for (const QString &why : refused)
             lines << QStringLiteral("a decoder: %1").arg(why);
-        ReportWarning(title, QStringLiteral("Left out:\n• %1").arg(lines.join(QStringLiteral("\n• "))));
+        ReportLeftOut(title, lines);
     }
 }
 
@@ -468,6 +486,7 @@ void DecodersDock::removeAll()
 
 void DecodersDock::showTab(const QString &title)
 {
+    buildTabs();
     for (int i = 0; i < tabs_->count(); ++i) {
         if (tabs_->tabText(i) == title)
             tabs_->setCurrentIndex(i);
@@ -649,7 +668,8 @@ void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
     }
     status << QStringLiteral("%1 annotations").arg(model_->rowCount());
     status_->setText(status.join(QLatin1Char('\n')));
-    table_->resizeColumnsToContents();
+    if (table_)
+        table_->resizeColumnsToContents();
     // A failing decoder fails again on every new capture: say so once, until
     // what fails changes. Its row in the strip and the status line keep it.
     // (Noted before the message: a capture may come in while it is open.)
@@ -662,6 +682,8 @@ void DecodersDock::showResult(std::shared_ptr<const DecodeResult> result)
 
 void DecodersDock::refreshStreams()
 {
+    if (!streamChoice_)
+        return; // the tab is filled when it is built
     const QString previous = streamChoice_->currentText();
     streams_ = result_ ? ByteStreamsOf(*result_) : std::vector<ByteStream>{};
     const QSignalBlocker block(streamChoice_);
@@ -687,7 +709,7 @@ void DecodersDock::showStream()
 std::vector<int> DecodersDock::shownSourceRows(bool selectedOnly) const
 {
     std::vector<int> rows;
-    if (selectedOnly) {
+    if (selectedOnly && table_) {
         for (const QModelIndex &i : table_->selectionModel()->selectedRows())
             rows.push_back(proxy_->mapToSource(i).row());
         std::sort(rows.begin(), rows.end());

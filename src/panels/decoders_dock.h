@@ -22,6 +22,7 @@ class QSpinBox;
 class QSortFilterProxyModel;
 class QTableView;
 class QTabWidget;
+class QVBoxLayout;
 class ReadBackFollower;
 
 // The decoders the user has added, kept in sigrok-cli's -P syntax, and what
@@ -73,14 +74,16 @@ public:
     bool catalogLoaded() const { return catalog_ != nullptr; }
     // The dialog while it is open, else null.
     AddDecoderDialog *dialog() const { return dialog_; }
-    QTableView *results() const { return table_; }
+    // The tabs are built when the panel first shows (or one of them is asked for).
+    QTableView *results() { return buildTabs(), table_; }
     // The table's lines as shown (filtered), and the model behind them.
     QSortFilterProxyModel *shownResults() const { return proxy_; }
     AnnotationTableModel *resultModel() const { return model_; }
-    QLineEdit *filterBox() const { return filter_; }
-    QComboBox *streamChoice() const { return streamChoice_; }
-    QComboBox *streamFormat() const { return streamFormat_; }
-    QPlainTextEdit *streamText() const { return streamText_; }
+    QLineEdit *filterBox() { return buildTabs(), filter_; }
+    QComboBox *streamChoice() { return buildTabs(), streamChoice_; }
+    QComboBox *streamFormat() { return buildTabs(), streamFormat_; }
+    QPlainTextEdit *streamText() { return buildTabs(), streamText_; }
+    void setVisible(bool visible) override;
     QProgressBar *progressBar() const { return progress_; }
     QPushButton *stopButton() const { return stop_; }
     QSpinBox *timeLimitBox() const { return timeLimitBox_; }
@@ -132,6 +135,7 @@ private:
     void refreshStreams();
     void showStream();
     std::vector<int> shownSourceRows(bool selectedOnly) const;
+    void buildTabs();
     QWidget *buildAnnotationsTab();
     QWidget *buildStreamsTab();
 
@@ -157,7 +161,8 @@ private:
     AddDecoderDialog *dialog_ = nullptr;
     QListWidget *list_;
     QLabel *status_;
-    QTabWidget *tabs_;
+    QVBoxLayout *bodyLayout_;
+    QTabWidget *tabs_ = nullptr;
     QLineEdit *filter_ = nullptr;
     AnnotationTableModel *model_ = nullptr;
     QSortFilterProxyModel *proxy_ = nullptr;
