@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -163,6 +164,24 @@ TEST(DecodersDock, DecodeOnTheCommandLine)
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_NE(p.exitCode(), 0);
     EXPECT_FALSE(p.readAllStandardError().isEmpty());
+
+    // The decoder library is loaded only to decode: a broken one fails the
+    // decoding with its reason and nothing else.
+    QFile fake(dir.filePath(QStringLiteral("libsigrokdecode.so.4")));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("not a library\n");
+    fake.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), dir.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(LA_APP_BINARY), {QStringLiteral("--decode"), QStringLiteral("i2c:scl=CH5:sda=CH6"), file});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_NE(p.exitCode(), 0);
+    const QString why = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(why.contains(QStringLiteral("the protocol decoder library could not be loaded"))) << qPrintable(why);
+    p.start(QStringLiteral(LA_APP_BINARY), {QStringLiteral("--detect"), file});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
 }
 
 } // namespace

@@ -149,6 +149,7 @@ TEST(Install, DebianPackageInstallsAndStartsFromTheMenuCommand)
     const ToolRun depends = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")});
     EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6serialport6"))) << qPrintable(depends.out);
     EXPECT_TRUE(depends.out.contains(QStringLiteral("fonts-noto-cjk"))) << qPrintable(depends.out);
+    EXPECT_TRUE(depends.out.contains(QStringLiteral("libsigrokdecode4"))) << qPrintable(depends.out);
 
     const ToolRun install = RunTool(QStringLiteral("dpkg"), {QStringLiteral("-i"), deb});
     // Whatever happens from here, the machine is left as it was.

@@ -1,3 +1,8 @@
+// Python.h goes first: it sets feature macros the system headers read, and
+// it must meet no Qt keyword macro (it has a member named "slots").
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
 #include "decode/decode_engine.h"
 
 #include "decode/decoder_library.h"
@@ -5,6 +10,7 @@
 #include "decode/run_guard.h"
 
 #include <libsigrokdecode/libsigrokdecode.h>
+#include "decode/library_calls.h" // after the library's headers
 
 #include <QMetaObject>
 #include <atomic>

@@ -9,6 +9,7 @@
 #include "decode/python_error.h"
 
 #include <libsigrokdecode/libsigrokdecode.h>
+#include "decode/library_calls.h" // after the library's headers
 
 #include <QDir>
 #include <QFileInfo>
@@ -204,7 +205,8 @@ public:
         *complete = true;
         auto catalog = std::make_shared<DecoderCatalog>();
         catalog->error_ = decode_internal::EnsureLibraryLocked();
-        catalog->version_ = Utf8(srd_lib_version_string_get());
+        if (LoadDecoderLibrary(nullptr))
+            catalog->version_ = Utf8(srd_lib_version_string_get());
         catalog->userFolders_ = decode_internal::UserDecoderFolders();
         if (!catalog->error_.isEmpty())
             return catalog;

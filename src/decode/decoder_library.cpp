@@ -8,6 +8,7 @@
 #include "decode/run_guard.h"
 
 #include <libsigrokdecode/libsigrokdecode.h>
+#include "decode/library_calls.h" // after the library's headers
 
 #include <QDir>
 #include <QFileInfo>
@@ -78,6 +79,8 @@ QString EnsureLibraryLocked()
     if (tried)
         return error;
     tried = true;
+    if (!LoadDecoderLibrary(&error))
+        return error;
     srd_log_callback_set(LogCallback, nullptr);
     srd_log_loglevel_set(SRD_LOG_WARN);
     // The interpreter takes over Ctrl+C to raise KeyboardInterrupt in the

@@ -4,6 +4,9 @@
 
 #include "decode/run_guard.h"
 
+#include <libsigrokdecode/libsigrokdecode.h>
+#include "decode/library_calls.h" // after the library's headers
+
 #include <algorithm>
 #include <condition_variable>
 #include <thread>
