@@ -55,22 +55,13 @@ void SetRow(QTableWidget *t, int row, const QStringList &cells)
 // ---------------------------------------------------------------- detection
 
 DetectionDock::DetectionDock(Form1 &form, QWidget *parent)
-    : QDockWidget(QStringLiteral("Detected signals"), parent), form_(form)
+    : DockBuiltWhenShown(QStringLiteral("Detected signals"), parent), form_(form)
 {
     setObjectName(QStringLiteral("detectionDock"));
 }
 
-void DetectionDock::setVisible(bool visible)
+void DetectionDock::buildBody()
 {
-    if (visible)
-        build();
-    QDockWidget::setVisible(visible);
-}
-
-void DetectionDock::build()
-{
-    if (table_)
-        return;
     table_ = MakeTable(this, {QStringLiteral("Channels"), QStringLiteral(""), QStringLiteral("Finding")});
     table_->setObjectName(QStringLiteral("detectionTable"));
     setWidget(table_);
@@ -78,7 +69,7 @@ void DetectionDock::build()
 
 void DetectionDock::detect()
 {
-    build();
+    ensureBuilt();
     const Capture capture = form_.capture();
     table_->setRowCount(0);
     if (capture.isEmpty()) {
@@ -110,7 +101,7 @@ void DetectionDock::detect()
 // ---------------------------------------------------------------- measurements
 
 MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
-    : QDockWidget(QStringLiteral("Measurements"), parent), form_(form)
+    : DockBuiltWhenShown(QStringLiteral("Measurements"), parent), form_(form)
 {
     setObjectName(QStringLiteral("measurementsDock"));
     coalesce_.setSingleShot(true);
@@ -127,17 +118,8 @@ MeasurementsDock::MeasurementsDock(Form1 &form, QWidget *parent)
     });
 }
 
-void MeasurementsDock::setVisible(bool visible)
+void MeasurementsDock::buildBody()
 {
-    if (visible)
-        build();
-    QDockWidget::setVisible(visible);
-}
-
-void MeasurementsDock::build()
-{
-    if (table_)
-        return;
     auto *body = new QWidget(this);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -168,11 +150,11 @@ void MeasurementsDock::showEvent(QShowEvent *event)
     refresh();
 }
 
-QString MeasurementsDock::spanText() { return build(), span_->text(); }
+QString MeasurementsDock::spanText() { return ensureBuilt(), span_->text(); }
 
 void MeasurementsDock::refresh()
 {
-    build();
+    ensureBuilt();
     const Capture capture = form_.capture();
     table_->setRowCount(0);
     if (capture.isEmpty()) {

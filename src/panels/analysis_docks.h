@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QDockWidget>
 #include <QTimer>
+
+#include "panels/dock_built_when_shown.h"
 
 class Form1;
 class QCheckBox;
@@ -10,23 +11,21 @@ class QTableWidget;
 
 // Analyze → Detect protocols: what each channel carries, with the decoder
 // that would decode it.
-class DetectionDock : public QDockWidget {
+class DetectionDock : public DockBuiltWhenShown {
     Q_OBJECT
 public:
     DetectionDock(Form1 &form, QWidget *parent = nullptr);
 
     // Looks at the capture in view and lists the findings.
     void detect();
-    // The table is built when the panel first shows (or is asked for).
-    QTableWidget *table() { return build(), table_; }
-    void setVisible(bool visible) override;
+    QTableWidget *table() { return ensureBuilt(), table_; }
 
 signals:
     // "Add decoder" on a finding: a decoder in sigrok-cli's -P syntax.
     void decoderRequested(const QString &decoder);
 
 private:
-    void build();
+    void buildBody() override;
 
     Form1 &form_;
     QTableWidget *table_ = nullptr;
@@ -34,23 +33,21 @@ private:
 
 // Measurements of every channel over the whole capture or, when the user asks
 // for it in the panel, between the two time cursors (following their drags).
-class MeasurementsDock : public QDockWidget {
+class MeasurementsDock : public DockBuiltWhenShown {
     Q_OBJECT
 public:
     MeasurementsDock(Form1 &form, QWidget *parent = nullptr);
 
     void refresh();
-    // The body is built when the panel first shows (or is asked for).
-    QTableWidget *table() { return build(), table_; }
-    QCheckBox *betweenCursors() { return build(), between_; }
+    QTableWidget *table() { return ensureBuilt(), table_; }
+    QCheckBox *betweenCursors() { return ensureBuilt(), between_; }
     QString spanText();
-    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void build();
+    void buildBody() override;
 
     Form1 &form_;
     QCheckBox *between_ = nullptr;

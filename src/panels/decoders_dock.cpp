@@ -63,7 +63,7 @@ const QColor kStoppedColor(0xa0, 0x58, 0x00);
 
 } // namespace
 
-DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : QDockWidget(QStringLiteral("Decoders"), parent), form_(form)
+DecodersDock::DecodersDock(Form1 &form, QWidget *parent) : DockBuiltWhenShown(QStringLiteral("Decoders"), parent), form_(form)
 {
     setObjectName(QStringLiteral("decodersDock"));
     auto *body = new QWidget(this);
@@ -245,17 +245,8 @@ void DecodersDock::catalogArrived(std::shared_ptr<const DecoderCatalog> catalog,
     }
 }
 
-void DecodersDock::setVisible(bool visible)
+void DecodersDock::buildBody()
 {
-    if (visible)
-        buildTabs();
-    QDockWidget::setVisible(visible);
-}
-
-void DecodersDock::buildTabs()
-{
-    if (tabs_)
-        return;
     tabs_ = new QTabWidget(widget());
     tabs_->setObjectName(QStringLiteral("decoderTabs"));
     tabs_->addTab(buildAnnotationsTab(), QStringLiteral("Annotations"));
@@ -486,7 +477,7 @@ void DecodersDock::removeAll()
 
 void DecodersDock::showTab(const QString &title)
 {
-    buildTabs();
+    ensureBuilt();
     for (int i = 0; i < tabs_->count(); ++i) {
         if (tabs_->tabText(i) == title)
             tabs_->setCurrentIndex(i);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDockWidget>
 #include <QStringList>
 #include <memory>
 #include <vector>
 
 #include "decode/decode_engine.h"
 #include "panels/byte_stream_text.h"
+#include "panels/dock_built_when_shown.h"
 
 class AddDecoderDialog;
 class AnnotationTableModel;
@@ -35,7 +35,7 @@ class ReadBackFollower;
 // While the instrument reads a capture back, the decoders follow it: the
 // samples that have become final are fed to them as they arrive, and when
 // the capture is complete only its rest is left to decode.
-class DecodersDock : public QDockWidget {
+class DecodersDock : public DockBuiltWhenShown {
     Q_OBJECT
 public:
     DecodersDock(Form1 &form, QWidget *parent = nullptr);
@@ -75,15 +75,14 @@ public:
     // The dialog while it is open, else null.
     AddDecoderDialog *dialog() const { return dialog_; }
     // The tabs are built when the panel first shows (or one of them is asked for).
-    QTableView *results() { return buildTabs(), table_; }
+    QTableView *results() { return ensureBuilt(), table_; }
     // The table's lines as shown (filtered), and the model behind them.
     QSortFilterProxyModel *shownResults() const { return proxy_; }
     AnnotationTableModel *resultModel() const { return model_; }
-    QLineEdit *filterBox() { return buildTabs(), filter_; }
-    QComboBox *streamChoice() { return buildTabs(), streamChoice_; }
-    QComboBox *streamFormat() { return buildTabs(), streamFormat_; }
-    QPlainTextEdit *streamText() { return buildTabs(), streamText_; }
-    void setVisible(bool visible) override;
+    QLineEdit *filterBox() { return ensureBuilt(), filter_; }
+    QComboBox *streamChoice() { return ensureBuilt(), streamChoice_; }
+    QComboBox *streamFormat() { return ensureBuilt(), streamFormat_; }
+    QPlainTextEdit *streamText() { return ensureBuilt(), streamText_; }
     QProgressBar *progressBar() const { return progress_; }
     QPushButton *stopButton() const { return stop_; }
     QSpinBox *timeLimitBox() const { return timeLimitBox_; }
@@ -135,7 +134,7 @@ private:
     void refreshStreams();
     void showStream();
     std::vector<int> shownSourceRows(bool selectedOnly) const;
-    void buildTabs();
+    void buildBody() override; // the tabs
     QWidget *buildAnnotationsTab();
     QWidget *buildStreamsTab();
 
