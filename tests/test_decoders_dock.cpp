@@ -25,6 +25,7 @@
 #include "frame/main_window.h"
 #include "panels/add_decoder_dialog.h"
 #include "panels/analysis_docks.h"
+#include "panels/annotation_table_model.h"
 #include "panels/decoders_dock.h"
 #include "support/simulated_window.h"
 
@@ -70,6 +71,31 @@ TEST(DecodersDock, OneClickOnAFindingDecodesTheSimulatorsText)
     EXPECT_EQ(dock.shownResults()->rowCount(), 0);
     EXPECT_EQ(dock.result(), nullptr);
     SetMessageSink(nullptr);
+}
+
+// Whether a library whose file name contains `name` is loaded in this process.
+bool LibraryLoaded(const char *name)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}
+
+// The window comes up without the decoder library and its Python; the first
+// decoding loads them.
+TEST(DecodersDock, TheDecoderLibraryIsLoadedOnlyToDecode)
+{
+    if (!QFile::exists(QStringLiteral("/proc/self/maps")))
+        GTEST_SKIP() << "no /proc here";
+    SimulatedWindow sim;
+    EXPECT_FALSE(LibraryLoaded("libsigrokdecode"));
+    EXPECT_FALSE(LibraryLoaded("libpython"));
+    DecodersDock &dock = sim.window->decoders();
+    QSignalSpy shown(&dock, &DecodersDock::resultShown);
+    dock.addDecoders({QStringLiteral("uart:rx=CH1:baudrate=115200")}, QStringLiteral("Add decoder"));
+    ASSERT_TRUE(shown.wait(20000));
+    EXPECT_GT(dock.resultModel()->rowCount(), 0);
+    EXPECT_TRUE(LibraryLoaded("libsigrokdecode"));
+    EXPECT_TRUE(LibraryLoaded("libpython"));
 }
 
 // Decode → Add decoder…: the dialog opens once the decoders have loaded; the
