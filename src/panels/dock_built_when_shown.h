@@ -24,7 +24,6 @@ protected:
         built_ = true;
         buildBody();
     }
-    bool isBuilt() const { return built_; }
     virtual void buildBody() = 0;
 
 private:
