@@ -1,7 +1,7 @@
 // The window and its controls in their design state.
-#include <QEvent>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -17,12 +16,11 @@ struct LoadedLibrary {
 };
 
 template <typename Pointer>
-bool Resolve(QLibrary &library, const char *name, Pointer &out, QStringList &missing)
+void Resolve(QLibrary &library, const char *name, Pointer &out, QStringList &missing)
 {
     out = reinterpret_cast<Pointer>(library.resolve(name));
     if (!out)
         missing << QString::fromLatin1(name);
-    return out != nullptr;
 }
 
 #define LA_RESOLVE(name) Resolve(library, #name, c.name, missing)
@@ -30,14 +28,14 @@ bool Resolve(QLibrary &library, const char *name, Pointer &out, QStringList &mis
 LoadedLibrary Load()
 {
     LoadedLibrary result;
-    // The file names it has on Debian (libsigrokdecode.so.4) and in the
-    // Windows builds of sigrok (libsigrokdecode-4.dll).
     QLibrary library;
     // Python's own extension modules, imported by the decoders, look for the
     // interpreter's symbols among those of the whole program.
     library.setLoadHints(QLibrary::ExportExternalSymbolsHint);
     QStringList tried;
-    // Never the unversioned name: that may be another version of the library.
+    // The file names it has on Debian (libsigrokdecode.so.4) and in the
+    // Windows builds of sigrok (libsigrokdecode-4.dll); never the unversioned
+    // name, which may be another version of the library.
     for (const auto &[name, version] : {std::pair{QStringLiteral("sigrokdecode"), 4},
                                         std::pair{QStringLiteral("libsigrokdecode-4"), -1}}) {
         if (version >= 0)
